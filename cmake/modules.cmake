@@ -1,0 +1,5 @@
+# Every module of the library: <subsystem folder>/<module name>. One entry here gives the module
+# its stand-in-host builds (one per profile) and its GNU Octave build.
+set(PAIRKERNELS_MODULES
+    aggregate/item_net_balance
+)

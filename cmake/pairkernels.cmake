@@ -1,0 +1,62 @@
+# Module targets for one host. A module is one source file holding its gateway and kernel,
+# linked with the host's build of the shared gateway layer into a loadable file that exports
+# mexFunction only.
+
+set(PAIRKERNELS_PROFILES linux windows macos)
+
+function(_pairkernels_module_target target source host profile outdir suffix)
+  add_library(${target} MODULE ${source})
+  get_filename_component(name ${source} NAME_WE)
+  string(TOUPPER ${profile} PROFILE_UPPER)
+  target_compile_definitions(${target} PRIVATE PK_PROFILE_${PROFILE_UPPER}=1)
+  target_compile_options(${target} PRIVATE ${PAIRKERNELS_NUMERIC_FLAGS} -Wall -Wextra)
+  target_link_libraries(${target} PRIVATE pairkernels_gateway_${host})
+  # The version script keeps mexFunction global at node MEX and makes everything else local;
+  # host libraries are linked even where nothing is called from them (libmat).
+  target_link_options(${target} PRIVATE
+    "-Wl,--version-script=${PROJECT_SOURCE_DIR}/gateway/mex.map" "-Wl,-z,defs" "-Wl,--no-as-needed")
+  set_target_properties(${target} PROPERTIES
+    PREFIX "" SUFFIX "${suffix}" OUTPUT_NAME ${name}
+    LIBRARY_OUTPUT_DIRECTORY ${outdir}
+    LINK_DEPENDS "${PROJECT_SOURCE_DIR}/gateway/mex.map")
+endfunction()
+
+function(pairkernels_add_host host)
+  # The gateway layer, compiled against this host's mex.h.
+  add_library(pairkernels_gateway_${host} STATIC ${PROJECT_SOURCE_DIR}/gateway/gateway.cpp)
+  target_include_directories(pairkernels_gateway_${host} PUBLIC ${PROJECT_SOURCE_DIR}/gateway)
+  target_compile_options(pairkernels_gateway_${host} PRIVATE ${PAIRKERNELS_NUMERIC_FLAGS} -Wall -Wextra)
+  set_target_properties(pairkernels_gateway_${host} PROPERTIES
+    POSITION_INDEPENDENT_CODE ON CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+
+  if(host STREQUAL "standin")
+    # libmex first: mexErrMsgIdAndTxt; libmat is linked as MATLAB modules link it, unused.
+    target_link_libraries(pairkernels_gateway_${host} PUBLIC
+      pairkernels_standin_headers mex mx mat)
+    set(profiles ${PAIRKERNELS_PROFILES})
+  else()
+    execute_process(COMMAND ${MKOCTFILE} -p INCFLAGS OUTPUT_VARIABLE inc OUTPUT_STRIP_TRAILING_WHITESPACE)
+    execute_process(COMMAND ${MKOCTFILE} -p OCTLIBDIR OUTPUT_VARIABLE libdir OUTPUT_STRIP_TRAILING_WHITESPACE)
+    execute_process(COMMAND ${MKOCTFILE} -p OCTAVE_LIBS OUTPUT_VARIABLE libs OUTPUT_STRIP_TRAILING_WHITESPACE)
+    separate_arguments(inc UNIX_COMMAND "${inc}")
+    separate_arguments(libs UNIX_COMMAND "${libs}")
+    target_compile_options(pairkernels_gateway_${host} PUBLIC ${inc})
+    target_link_directories(pairkernels_gateway_${host} PUBLIC ${libdir})
+    target_link_libraries(pairkernels_gateway_${host} PUBLIC ${libs})
+    set(profiles ${PAIRKERNELS_PROFILE})
+  endif()
+
+  foreach(entry IN LISTS PAIRKERNELS_MODULES)
+    get_filename_component(name ${entry} NAME)
+    set(source ${PROJECT_SOURCE_DIR}/kernels/${entry}.cpp)
+    if(host STREQUAL "standin")
+      foreach(profile IN LISTS profiles)
+        _pairkernels_module_target(standin_${profile}_${name} ${source} standin ${profile}
+          ${PROJECT_BINARY_DIR}/standin/${profile} ".mexa64")
+      endforeach()
+    else()
+      _pairkernels_module_target(octave_${name} ${source} octave ${PAIRKERNELS_PROFILE}
+        ${PROJECT_BINARY_DIR}/octave ".mex")
+    endif()
+  endforeach()
+endfunction()

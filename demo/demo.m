@@ -1,0 +1,24 @@
+## A short tour of the pairkernels modules in GNU Octave: each call and what it returns.
+## Usage: octave-cli demo/demo.m [MODULE_DIR]   (default: build/octave)
+1;
+args = argv ();
+moddir = "build/octave";
+if (numel (args) >= 1)
+  moddir = args{1};
+endif
+addpath (moddir);
+
+function show (label, value)
+  printf ("%-34s %s\n", label, strtrim (disp (value(:).')));
+endfunction
+
+printf ("pairkernels demo (modules from %s)\n\n", moddir);
+
+A = [0 1e16 0; 1e16 0 0; 1 0 0];
+show ("item_net_balance(2, [1 3; 2 4])", item_net_balance (2, [1 3; 2 4]));
+show ("item_net_balance(3, A) alternating", item_net_balance (3, A));
+try
+  item_net_balance (3, [1 2 3]);
+catch err
+  printf ("%-34s %s\n", "item_net_balance(3, [1 2 3])", [err.identifier ": " err.message]);
+end_try_catch

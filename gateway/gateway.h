@@ -1,0 +1,97 @@
+// The host-binding layer every pairkernels module shares.
+//
+// A module's mexFunction reads like a script: open a Gateway, read each argument in ascending
+// position order by its kind (integer size, real scalar, array), state how many doubles each
+// array must hold, create the result, call the kernel. The Gateway is the only code that checks
+// anything; a broken contract ends the call with mexErrMsgIdAndTxt and an identifier
+// "pairkernels:<module>:<mnemonic>" before the result exists and before any array element is read:
+//
+//   nargin       fewer arguments than the module reads
+//   nargout      more than one output requested
+//   notScalar    a size or scalar argument that is not a full numeric or logical scalar
+//   notDouble    an array argument that is not a double array (int32, single, char, cell, ...)
+//   sparse       an array argument that is sparse
+//   tooShort     an array holding fewer doubles than the kernel reads for the given sizes
+//   tooLarge     a result dimension beyond 2147483647
+//   negativeSize a result dimension below zero
+//   outOfRange   an index argument outside its range (module-specific checks)
+//   outOfMemory  kernel scratch that could not be allocated
+//
+// What callers may rely on is kept: fractional sizes truncate toward zero, negative sizes pass
+// unchanged (their loops stay empty), a complex array is read through its real part, arguments
+// beyond those the module reads are ignored, and the result goes to plhs[0] even when nlhs is 0.
+#ifndef PAIRKERNELS_GATEWAY_H
+#define PAIRKERNELS_GATEWAY_H
+
+#include <cstdint>
+#include <memory>
+
+#include "mex.h"
+
+namespace pk {
+
+// Integer size of a double: truncated toward zero; NaN, ±Inf and values whose truncation lies
+// outside -2147483648 ... 2147483647 give -2147483648.
+int32_t to_size(double v);
+
+// How many doubles a kernel reads from an array of extent a·b·c: zero when any factor is zero or
+// negative (the kernel's loops are then empty), otherwise the product, saturated at INT64_MAX
+// instead of wrapping.
+int64_t reads(int64_t a, int64_t b = 1, int64_t c = 1);
+
+// A result dimension formed from sizes: the exact product, saturated at the int64 limits.
+int64_t dim(int64_t a, int64_t b = 1, int64_t c = 1);
+
+// An array argument as read: its data and how many elements the host says it holds.
+struct Array {
+    const double *data;
+    int64_t numel;
+    int pos;
+};
+
+class Gateway {
+public:
+    // `names` lists the module's arguments by position; `nargs` is how many the module reads.
+    // Checks the argument and output counts at once.
+    Gateway(const char *module, const char *const *names, int nargs, int nlhs, int nrhs,
+            const mxArray *const *prhs);
+    Gateway(const Gateway &) = delete;
+    Gateway &operator=(const Gateway &) = delete;
+
+    int32_t size(int pos);    // integer size, by the conversion rule
+    double scalar(int pos);   // real scalar, unchanged (NaN and infinities included)
+    Array array(int pos);     // full double array; of a complex one, its real part
+
+    // The kernel reads `count` doubles of `a`; `what` names the count for the message ("N*N").
+    void need(const Array &a, int64_t count, const char *what);
+
+    // An index argument (already read with size()) must lie in 0 ... count-1.
+    void need_index(int pos, int32_t value, int32_t count);
+
+    // Heap scratch of `count` doubles for the kernel, alive as long as the Gateway. Taken before
+    // the result is created, so a failed allocation is reported like any other error.
+    double *scratch(int64_t count);
+
+    // Creates the zero-filled rows-by-cols result, stores it in plhs[0] and returns its data.
+    // `rows_text` and `cols_text` name the formulas for messages ("N*N*K").
+    double *result(mxArray **plhs, int64_t rows, const char *rows_text, int64_t cols,
+                   const char *cols_text);
+
+    // Raises the host error pairkernels:<module>:<mnemonic>; printf-style message.
+    [[noreturn]] void fail(const char *mnemonic, const char *fmt, ...) const
+        __attribute__((format(printf, 3, 4)));
+
+private:
+    const mxArray *argument(int pos) const;
+    void check_scalar(int pos, const char *expected) const;
+    void check_dim(int64_t value, const char *text, const char *which) const;
+
+    const char *module_;
+    const char *const *names_;
+    const mxArray *const *prhs_;
+    std::unique_ptr<double[]> scratch_;
+};
+
+}  // namespace pk
+
+#endif

@@ -1,0 +1,2 @@
+// libmat of the stand-in host. Modules link it, as they do MATLAB's, and call nothing in it.
+extern "C" __attribute__((visibility("default"))) int pkhost_libmat_present(void) { return 1; }

@@ -1,0 +1,30 @@
+// The stand-in host's platform code: guarded memory and module loading. One implementation per
+// platform (platform_posix.cpp here); nothing else in the host touches the operating system.
+#ifndef PAIRKERNELS_STANDIN_PLATFORM_H
+#define PAIRKERNELS_STANDIN_PLATFORM_H
+
+#include <cstddef>
+#include <string>
+
+namespace pkhost {
+namespace platform {
+
+// Memory for `bytes` bytes whose end abuts an inaccessible page (and which starts after one), so
+// the first access past the end faults. Zero-filled. For bytes == 0, `data` points at the
+// inaccessible page itself.
+struct Guarded {
+    void *data = nullptr;
+    void *base = nullptr;
+    std::size_t mapped = 0;
+};
+Guarded guarded_alloc(std::size_t bytes);  // throws std::bad_alloc
+void guarded_free(Guarded &g);
+
+void *module_open(const std::string &path, std::string &error);
+void *module_symbol(void *handle, const char *name);
+void module_close(void *handle);
+
+}  // namespace platform
+}  // namespace pkhost
+
+#endif

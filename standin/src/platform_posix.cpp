@@ -1,0 +1,51 @@
+#include "platform.h"
+
+#include <dlfcn.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <new>
+
+namespace pkhost {
+namespace platform {
+
+Guarded guarded_alloc(std::size_t bytes) {
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t body = (bytes + page - 1) / page * page;
+    const std::size_t mapped = body + 2 * page;
+    void *base = mmap(nullptr, mapped, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) throw std::bad_alloc();
+    char *first = static_cast<char *>(base) + page;
+    if (body != 0 && mprotect(first, body, PROT_READ | PROT_WRITE) != 0) {
+        munmap(base, mapped);
+        throw std::bad_alloc();
+    }
+    Guarded g;
+    g.base = base;
+    g.mapped = mapped;
+    g.data = first + body - bytes;
+    return g;
+}
+
+void guarded_free(Guarded &g) {
+    if (g.base != nullptr) munmap(g.base, g.mapped);
+    g = Guarded();
+}
+
+void *module_open(const std::string &path, std::string &error) {
+    void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (h == nullptr) {
+        const char *e = dlerror();
+        error = e != nullptr ? e : "dlopen failed";
+    }
+    return h;
+}
+
+void *module_symbol(void *handle, const char *name) { return dlsym(handle, name); }
+
+void module_close(void *handle) {
+    if (handle != nullptr) dlclose(handle);
+}
+
+}  // namespace platform
+}  // namespace pkhost

@@ -1,0 +1,83 @@
+#include <cmath>
+#include <limits>
+
+#include "support.h"
+
+using pktest::HasShape;
+using pktest::SameBits;
+
+namespace {
+
+// The plain loops, in the defining order.
+std::vector<double> reference(int n, const std::vector<double> &A) {
+    std::vector<double> y(static_cast<std::size_t>(n > 0 ? n : 0));
+    for (int i = 0; i < n; ++i) {
+        double s = 0.0;
+        for (int j = 0; j < n; ++j) {
+            s = s + A[static_cast<std::size_t>(i) * n + j];
+            s = s - A[static_cast<std::size_t>(j) * n + i];
+        }
+        y[static_cast<std::size_t>(i)] = s;
+    }
+    return y;
+}
+
+std::vector<double> run(double n, const std::vector<double> &A) {
+    auto N = pkhost::scalar(n);
+    auto a = pkhost::doubles(A);
+    pkhost::CallResult r = pktest::module("item_net_balance").call({N.get(), a.get()});
+    EXPECT_FALSE(r.failed) << r.id << ": " << r.message;
+    return pktest::result_values(r);
+}
+
+TEST(ItemNetBalance, WorkedExamples) {
+    EXPECT_TRUE(SameBits(run(2, {1, 2, 3, 4}), {-1, 1}));
+    // The column add and row subtract alternate: forming the two totals apart gives y(0) = 0.
+    EXPECT_TRUE(SameBits(run(3, {0, 1e16, 1, 1e16, 0, 0, 0, 0, 0}), {1, 0, -1}));
+}
+
+TEST(ItemNetBalance, SingleItemCancelsToPositiveZeroOrNaN) {
+    EXPECT_TRUE(SameBits(run(1, {-5.5}), {0.0}));
+    EXPECT_EQ(pktest::bits(run(1, {-0.0})[0]), pktest::bits(0.0));
+    EXPECT_TRUE(std::isnan(run(1, {std::numeric_limits<double>::infinity()})[0]));
+}
+
+TEST(ItemNetBalance, SymmetricFiniteMatrixGivesPositiveZeros) {
+    const int n = 9;
+    std::vector<double> A = pktest::awkward_values(n * n, 7, 0.0);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < i; ++j) A[i * n + j] = A[j * n + i];
+    for (double y : run(n, A)) EXPECT_EQ(pktest::bits(y), pktest::bits(0.0));
+}
+
+TEST(ItemNetBalance, NaNReachesExactlyItsRowAndColumnItems) {
+    const int n = 5;
+    std::vector<double> A(n * n, 1.25);
+    A[1 + 3 * n] = std::numeric_limits<double>::quiet_NaN();  // element (1, 3)
+    std::vector<double> y = run(n, A);
+    for (int i = 0; i < n; ++i) EXPECT_EQ(std::isnan(y[i]), i == 1 || i == 3) << i;
+}
+
+TEST(ItemNetBalance, MatchesPlainLoopsOnAwkwardInputs) {
+    for (int n : {1, 2, 3, 7, 8, 9, 31, 64, 101}) {
+        std::vector<double> A = pktest::awkward_values(static_cast<std::size_t>(n) * n, 100 + n);
+        EXPECT_TRUE(SameBits(run(n, A), reference(n, A))) << "N = " << n;
+    }
+}
+
+TEST(ItemNetBalance, ReadsOnlyTheFirstNTimesNElements) {
+    // Exactly N*N doubles end at an inaccessible page; longer arrays are fine and their tail unused.
+    std::vector<double> A = pktest::awkward_values(49, 3);
+    std::vector<double> longer = A;
+    longer.resize(60, std::numeric_limits<double>::quiet_NaN());
+    EXPECT_TRUE(SameBits(run(7, A), reference(7, A)));
+    EXPECT_TRUE(SameBits(run(7, longer), reference(7, A)));
+}
+
+TEST(ItemNetBalance, ZeroItemsGiveAnEmptyColumn) {
+    auto N = pkhost::scalar(0);
+    auto A = pkhost::doubles({});
+    EXPECT_TRUE(HasShape(pktest::module("item_net_balance").call({N.get(), A.get()}), 0, 1));
+}
+
+}  // namespace
