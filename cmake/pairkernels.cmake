@@ -21,6 +21,15 @@ function(_pairkernels_module_target target source host profile outdir suffix)
     LINK_DEPENDS "${PROJECT_SOURCE_DIR}/gateway/mex.map")
 endfunction()
 
+# Where the Octave build of a profile goes: build/octave for the selected one.
+function(pairkernels_octave_dir var profile)
+  if(profile STREQUAL PAIRKERNELS_PROFILE)
+    set(${var} ${PROJECT_BINARY_DIR}/octave PARENT_SCOPE)
+  else()
+    set(${var} ${PROJECT_BINARY_DIR}/octave-${profile} PARENT_SCOPE)
+  endif()
+endfunction()
+
 function(pairkernels_add_host host)
   # The gateway layer, compiled against this host's mex.h.
   add_library(pairkernels_gateway_${host} STATIC ${PROJECT_SOURCE_DIR}/gateway/gateway.cpp)
@@ -43,7 +52,11 @@ function(pairkernels_add_host host)
     target_compile_options(pairkernels_gateway_${host} PUBLIC ${inc})
     target_link_directories(pairkernels_gateway_${host} PUBLIC ${libdir})
     target_link_libraries(pairkernels_gateway_${host} PUBLIC ${libs})
+    # build/octave holds the selected profile; the test suite also builds the others beside it.
     set(profiles ${PAIRKERNELS_PROFILE})
+    if(PAIRKERNELS_TESTS)
+      set(profiles ${PAIRKERNELS_PROFILES})
+    endif()
   endif()
 
   foreach(entry IN LISTS PAIRKERNELS_MODULES)
@@ -55,8 +68,11 @@ function(pairkernels_add_host host)
           ${PROJECT_BINARY_DIR}/standin/${profile} ".mexa64")
       endforeach()
     else()
-      _pairkernels_module_target(octave_${name} ${source} octave ${PAIRKERNELS_PROFILE}
-        ${PROJECT_BINARY_DIR}/octave ".mex")
+      foreach(profile IN LISTS profiles)
+        pairkernels_octave_dir(outdir ${profile})
+        _pairkernels_module_target(octave_${profile}_${name} ${source} octave ${profile}
+          ${outdir} ".mex")
+      endforeach()
     endif()
   endforeach()
 endfunction()
