@@ -4,17 +4,25 @@
 
 set(PAIRKERNELS_PROFILES linux windows macos)
 
+# ISA_MAX (optional 7th argument) caps the instruction set the kernels may pick at run time.
 function(_pairkernels_module_target target source host profile outdir suffix)
   add_library(${target} MODULE ${source})
   get_filename_component(name ${source} NAME_WE)
   string(TOUPPER ${profile} PROFILE_UPPER)
   target_compile_definitions(${target} PRIVATE PK_PROFILE_${PROFILE_UPPER}=1)
+  if(ARGC GREATER 6)
+    target_compile_definitions(${target} PRIVATE PK_ISA_MAX=${ARGV6})
+  endif()
   target_compile_options(${target} PRIVATE ${PAIRKERNELS_NUMERIC_FLAGS} -Wall -Wextra)
   target_link_libraries(${target} PRIVATE pairkernels_gateway_${host})
   # The version script keeps mexFunction global at node MEX and makes everything else local;
   # host libraries are linked even where nothing is called from them (libmat).
   target_link_options(${target} PRIVATE
-    "-Wl,--version-script=${PROJECT_SOURCE_DIR}/gateway/mex.map" "-Wl,-z,defs" "-Wl,--no-as-needed")
+    "-Wl,--version-script=${PROJECT_SOURCE_DIR}/gateway/mex.map" "-Wl,--no-as-needed")
+  if(NOT PAIRKERNELS_SANITIZE AND NOT PAIRKERNELS_FUZZ)
+    # Every symbol resolved at link time (sanitizer runtimes live in the executable instead).
+    target_link_options(${target} PRIVATE "-Wl,-z,defs")
+  endif()
   set_target_properties(${target} PROPERTIES
     PREFIX "" SUFFIX "${suffix}" OUTPUT_NAME ${name}
     LIBRARY_OUTPUT_DIRECTORY ${outdir}
@@ -67,6 +75,19 @@ function(pairkernels_add_host host)
         _pairkernels_module_target(standin_${profile}_${name} ${source} standin ${profile}
           ${PROJECT_BINARY_DIR}/standin/${profile} ".mexa64")
       endforeach()
+      # The linux profile again with the run-time choice capped at SSE2 and at AVX2, so that the
+      # tests reach every kernel variant this machine can run.
+      if(PAIRKERNELS_TESTS)
+        foreach(cap IN ITEMS sse2 avx2)
+          if(cap STREQUAL "sse2")
+            set(level 0)
+          else()
+            set(level 1)
+          endif()
+          _pairkernels_module_target(standin_linux-${cap}_${name} ${source} standin linux
+            ${PROJECT_BINARY_DIR}/standin/linux-${cap} ".mexa64" ${level})
+        endforeach()
+      endif()
     else()
       foreach(profile IN LISTS profiles)
         pairkernels_octave_dir(outdir ${profile})

@@ -37,6 +37,9 @@ using Array = std::unique_ptr<mxArray, ArrayDeleter>;
 PK_MX_API Array doubles(const std::vector<double> &values);  // column vector
 PK_MX_API Array doubles(int64_t rows, int64_t cols, const std::vector<double> &values);
 PK_MX_API Array scalar(double v);
+// A rows-by-cols double array of zeros whose pages are never touched by the host: large inputs
+// cost no memory until a module reads them.
+PK_MX_API Array zeros(int64_t rows, int64_t cols);
 PK_MX_API Array complex_doubles(const std::vector<double> &re, const std::vector<double> &im);
 // A sparse double rows-by-cols array whose stored nonzeros are `nonzeros` (column-major order).
 PK_MX_API Array sparse_doubles(int64_t rows, int64_t cols, const std::vector<double> &nonzeros);
@@ -47,6 +50,11 @@ PK_MX_API Array cell(int64_t rows, int64_t cols);
 PK_MX_API Array structure(int64_t rows, int64_t cols);
 
 PK_MX_API std::vector<double> values(const mxArray *a);  // real part, column-major
+
+// Largest result, in bytes, that mxCreateDoubleMatrix_700 hands out (default: unlimited); a
+// larger request raises the host error "standin:outOfMemory", as a real host's allocation
+// failure would. For fuzzing, where sizes are arbitrary.
+PK_MX_API void set_result_limit(std::size_t bytes);
 
 // What one call of a module's mexFunction did.
 struct CallResult {

@@ -3,9 +3,12 @@
 //
 // All state of a call (the call log, the arrays it created) is thread-local, so any number of
 // threads may call modules at once.
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -42,6 +45,7 @@ struct CallContext {
 };
 
 thread_local CallContext *current = nullptr;
+std::atomic<std::size_t> result_limit{SIZE_MAX};
 
 std::string describe(const mxArray *a) {
     CallContext *c = current;
@@ -115,9 +119,24 @@ double element(const mxArray *a, int64_t k) {
     }
 }
 
+// Conversion as MATLAB's class constructors do it: integers round and saturate, NaN becomes 0;
+// singles overflow to infinity.
 template <typename T>
 void store_as(void *p, double v) {
-    *static_cast<T *>(p) = static_cast<T>(v);
+    T out;
+    if (std::is_integral<T>::value) {
+        const double lo = static_cast<double>(std::numeric_limits<T>::min());
+        const double hi = static_cast<double>(std::numeric_limits<T>::max());
+        if (std::isnan(v)) out = 0;
+        else if (v <= lo) out = std::numeric_limits<T>::min();
+        else if (v >= hi) out = std::numeric_limits<T>::max();
+        else out = static_cast<T>(std::round(v));
+    } else if (std::fabs(v) > static_cast<double>(std::numeric_limits<T>::max()) && std::isfinite(v)) {
+        out = static_cast<T>(v > 0 ? HUGE_VAL : -HUGE_VAL);
+    } else {
+        out = static_cast<T>(v);
+    }
+    *static_cast<T *>(p) = out;
 }
 
 }  // namespace
@@ -135,6 +154,12 @@ Array doubles(int64_t rows, int64_t cols, const std::vector<double> &v) {
 }
 
 Array scalar(double v) { return doubles(1, 1, {v}); }
+
+Array zeros(int64_t rows, int64_t cols) {
+    return Array(make(mxDOUBLE_CLASS, rows, cols, rows * cols, false, false));
+}
+
+void set_result_limit(std::size_t bytes) { result_limit = bytes; }
 
 Array complex_doubles(const std::vector<double> &re, const std::vector<double> &im) {
     if (re.size() != im.size()) throw std::invalid_argument("complex_doubles: lengths differ");
@@ -270,8 +295,15 @@ mxArray *mxCreateDoubleMatrix_700(int m, int n, mxComplexity flag) {
     if (m < 0 || n < 0)
         throw pkhost::HostError("standin:negativeDimension",
                                 "mxCreateDoubleMatrix_700 called with a negative dimension");
-    mxArray *a = pkhost::make(mxDOUBLE_CLASS, m, n, static_cast<int64_t>(m) * n, flag == mxCOMPLEX,
-                              false);
+    const int64_t count = static_cast<int64_t>(m) * n;
+    if (static_cast<uint64_t>(count) > pkhost::result_limit / sizeof(double))
+        throw pkhost::HostError("standin:outOfMemory", "result larger than the host's limit");
+    mxArray *a;
+    try {
+        a = pkhost::make(mxDOUBLE_CLASS, m, n, count, flag == mxCOMPLEX, false);
+    } catch (const std::bad_alloc &) {
+        throw pkhost::HostError("standin:outOfMemory", "out of memory creating the result");
+    }
     if (current != nullptr) current->created.push_back(a);
     return a;
 }
