@@ -2,5 +2,6 @@
 # its stand-in-host builds (one per profile) and its GNU Octave build.
 set(PAIRKERNELS_MODULES
     pairwise/pair_difference_blocks
+    pairwise/item_pair_scatter
     aggregate/item_net_balance
 )
