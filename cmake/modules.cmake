@@ -3,5 +3,6 @@
 set(PAIRKERNELS_MODULES
     pairwise/pair_difference_blocks
     pairwise/item_pair_scatter
+    pairwise/item_squared_norms
     aggregate/item_net_balance
 )
