@@ -4,5 +4,6 @@ set(PAIRKERNELS_MODULES
     pairwise/pair_difference_blocks
     pairwise/item_pair_scatter
     pairwise/item_squared_norms
+    pairwise/repeated_vector_sum
     aggregate/item_net_balance
 )
