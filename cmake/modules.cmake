@@ -1,5 +1,9 @@
 # Every module of the library: <subsystem folder>/<module name>. One entry here gives the module
 # its stand-in-host builds (one per profile) and its GNU Octave build.
 set(PAIRKERNELS_MODULES
+    pairwise/pair_difference_blocks
+    pairwise/item_pair_scatter
+    pairwise/item_squared_norms
+    pairwise/repeated_vector_sum
     aggregate/item_net_balance
 )

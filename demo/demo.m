@@ -22,3 +22,14 @@ try
 catch err
   printf ("%-34s %s\n", "item_net_balance(3, [1 2 3])", [err.identifier ": " err.message]);
 end_try_catch
+
+show ("pair_difference_blocks(2, 2, X)", pair_difference_blocks (2, 2, [1 2 10 20]));
+show ("item_squared_norms(2, 3, X)", item_squared_norms (2, 3, [1 2 2 3 4 0]));
+show ("repeated_vector_sum(2, 1000, A, B)", repeated_vector_sum (2, 1000, [1 2], [10 20]));
+## The linux build takes N alone and returns the difference tensor; the windows and macos builds
+## refuse that call (too few arguments) and take N, K, r, W for the scatter of item r's pairs.
+try
+  show ("item_pair_scatter(2) tensor", item_pair_scatter (2));
+catch
+  show ("item_pair_scatter(2, 2, 1, 1:8)", item_pair_scatter (2, 2, 1, 1:8));
+end_try_catch

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build and the tests need and this machine lacks.
 set -euo pipefail
-packages=(cmake make g++ binutils libgtest-dev octave liboctave-dev clang libclang-rt-14-dev)
+packages=(cmake make g++ binutils libgtest-dev libbenchmark-dev octave liboctave-dev clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,50 @@
+// repeated_vector_sum: the elementwise sum of two vectors, each element formed K times over. A
+// calibration kernel: K sets the amount of work, N*K loads, additions and stores, while the values
+// depend on K only through its sign.
+//
+//   c = repeated_vector_sum(N, K, A, B)
+//
+//   N  length of the vectors
+//   K  repeat count
+//   A  first vector (at least N doubles)
+//   B  second vector (at least N doubles)
+//   c  N-by-1: c(i) = A(i) + B(i) when K >= 1, +0.0 when K <= 0
+#include <cstdint>
+
+#include "gateway.h"
+
+namespace {
+
+enum { IN_N = 0, IN_K, IN_A, IN_B, NARGS };
+const char *const kArgNames[NARGS] = {"N", "K", "A", "B"};
+
+// C[i] is cleared to +0.0 and then, K times, A[i] and B[i] are read afresh, added and the sum
+// stored over C[i]. Nothing accumulates, so every repetition stores the same value. The work is
+// the point: the empty asm statement with a memory clobber sits before every repetition and tells
+// the compiler that any memory may have been read or changed, so each repetition really stores
+// the previous value, loads both inputs and adds them; none can be merged or dropped.
+void sub(int32_t N, int32_t K, const double *A, const double *B, double *C) {
+    if (N <= 0) return;
+    const int64_t n = N;
+    for (int64_t i = 0; i < n; ++i) {
+        C[i] = 0.0;
+        for (int32_t rep = 0; rep < K; ++rep) {
+            __asm__ __volatile__("" ::: "memory");
+            C[i] = A[i] + B[i];
+        }
+    }
+}
+
+}  // namespace
+
+void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
+    pk::Gateway gw("repeated_vector_sum", kArgNames, NARGS, nlhs, nrhs, prhs);
+    const int32_t N = gw.size(IN_N);
+    const int32_t K = gw.size(IN_K);
+    const pk::Array A = gw.array(IN_A);
+    gw.need(A, pk::reads(N), "N");
+    const pk::Array B = gw.array(IN_B);
+    gw.need(B, pk::reads(N), "N");
+    double *C = gw.result(plhs, N, "N", 1, "1");
+    sub(N, K, A.data, B.data, C);
+}

@@ -1,0 +1,178 @@
+// item_pair_scatter has two forms: the scatter matrix in the windows and macos profiles, the
+// difference tensor in the linux profile.
+#include <cmath>
+#include <limits>
+
+#include "support.h"
+
+using pkhost::CallResult;
+using pktest::FailsWith;
+using pktest::HasShape;
+using pktest::SameBits;
+
+namespace {
+
+const char *const kScatterProfiles[] = {"windows", "macos"};
+const std::string kId = "pairkernels:item_pair_scatter:";
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The plain loops: one accumulator per element from +0.0, pairs (i, r) in ascending i.
+std::vector<double> scatter_reference(int n, int k, int r, const std::vector<double> &W) {
+    std::vector<double> S(static_cast<std::size_t>(k) * k);
+    for (int a = 0; a < k; ++a)
+        for (int b = 0; b < k; ++b) {
+            double s = 0.0;
+            for (int i = 0; i < n; ++i) {
+                const double p = W[(i * n + r) * k + a] * W[(i * n + r) * k + b];
+                s = s + p;
+            }
+            S[a * k + b] = s;
+        }
+    return S;
+}
+
+// The tensor from its table: +1 where m = i != j, -1 where m = j != i, +0.0 elsewhere.
+std::vector<double> tensor_reference(int n) {
+    std::vector<double> E;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            for (int m = 0; m < n; ++m)
+                E.push_back(m == i && m != j ? 1.0 : m == j && m != i ? -1.0 : 0.0);
+    return E;
+}
+
+CallResult scatter(const std::string &profile, double n, double k, double r,
+                   const std::vector<double> &W) {
+    auto N = pkhost::scalar(n);
+    auto K = pkhost::scalar(k);
+    auto R = pkhost::scalar(r);
+    auto w = pkhost::doubles(W);
+    return pktest::module("item_pair_scatter", profile).call({N.get(), K.get(), R.get(), w.get()});
+}
+
+CallResult tensor(double n) {
+    auto N = pkhost::scalar(n);
+    return pktest::module("item_pair_scatter", "linux").call({N.get()});
+}
+
+TEST(ItemPairScatter, WorkedExamples) {
+    for (const char *profile : kScatterProfiles) {
+        CallResult r = scatter(profile, 2, 2, 1, {1, 2, 3, 4, 5, 6, 7, 8});
+        ASSERT_TRUE(HasShape(r, 2, 2));
+        EXPECT_TRUE(SameBits(pktest::result_values(r), {58, 68, 68, 80})) << profile;
+        EXPECT_TRUE(SameBits(pktest::result_values(scatter(profile, 1, 2, 0, {1, 2})),
+                             {1, 2, 2, 4}));
+        // No pairs to sum: zeros whatever r is, and W is not read.
+        r = scatter(profile, 0, 3, 7, {});
+        ASSERT_TRUE(HasShape(r, 3, 3));
+        EXPECT_TRUE(SameBits(pktest::result_values(r), std::vector<double>(9, 0.0)));
+        EXPECT_TRUE(HasShape(scatter(profile, 2, 0, -4, {}), 0, 0));
+    }
+}
+
+TEST(ItemPairScatter, MatchesPlainLoopsOnAwkwardInputs) {
+    const int sizes[][2] = {{1, 1}, {1, 3}, {2, 2}, {3, 1}, {3, 4}, {7, 3}, {5, 8}, {11, 5}};
+    for (const char *profile : kScatterProfiles) {
+        for (const auto &s : sizes) {
+            const int n = s[0], k = s[1];
+            for (int r = 0; r < n; ++r) {
+                // Exactly the doubles read: the last pair (N-1, r) ends at a guard page.
+                std::vector<double> W =
+                    pktest::awkward_values(((n - 1) * n + r + 1) * k, 1000 * n + 10 * k + r, 0.05);
+                CallResult res = scatter(profile, n, k, r, W);
+                ASSERT_TRUE(HasShape(res, k, k));
+                EXPECT_TRUE(SameBits(pktest::result_values(res), scatter_reference(n, k, r, W)))
+                    << profile << " N = " << n << ", K = " << k << ", r = " << r;
+            }
+        }
+    }
+}
+
+TEST(ItemPairScatter, EachProductIsRoundedBeforeItIsAdded) {
+    // a*b = 1 - 2^-60 rounds to 1, so -1 + a*b is +0.0 unfused and -2^-60 fused.
+    const double a = 1.0 + std::ldexp(1.0, -30), b = 1.0 - std::ldexp(1.0, -30);
+    // N = 2, r = 0: pair (0, 0) = (1, -1), pair (1, 0) = (a, b); pair (0, 1) is never read.
+    const std::vector<double> W = {1, -1, kNaN, kNaN, a, b};
+    for (const char *profile : kScatterProfiles) {
+        EXPECT_TRUE(SameBits(pktest::result_values(scatter(profile, 2, 2, 0, W)),
+                             {2.0 + std::ldexp(1.0, -29), 0.0, 0.0, 2.0 - std::ldexp(1.0, -29)}))
+            << profile;
+    }
+}
+
+TEST(ItemPairScatter, ZeroVectorsSumToPositiveZeroAndNaNFillsItsRowAndColumn) {
+    for (const char *profile : kScatterProfiles) {
+        // -0.0 * 0.0 = -0.0 is added to +0.0: the sums stay +0.0.
+        EXPECT_TRUE(SameBits(pktest::result_values(
+                                 scatter(profile, 2, 2, 1, {9, 9, -0.0, 0.0, 9, 9, 0.0, -0.0})),
+                             {0, 0, 0, 0}));
+        std::vector<double> S = pktest::result_values(
+            scatter(profile, 2, 3, 0, {1, kNaN, 2, 5, 5, 5, 3, 4, 5}));
+        for (int a = 0; a < 3; ++a)
+            for (int b = 0; b < 3; ++b) EXPECT_EQ(std::isnan(S[a * 3 + b]), a == 1 || b == 1);
+    }
+}
+
+TEST(ItemPairScatter, RefusesAnItemOutsideTheItemsAndShortPairArrays) {
+    for (const char *profile : kScatterProfiles) {
+        const std::vector<double> W(8, 1.0);
+        for (double r : {-1.0, 2.0, 1e10, kNaN}) {
+            CallResult res = scatter(profile, 2, 2, r, W);
+            EXPECT_TRUE(FailsWith(res, kId + "outOfRange")) << r;
+            EXPECT_NE(res.message.find("Argument 3 (r)"), std::string::npos) << res.message;
+        }
+        // r = 0 reads pairs (0, 0) and (1, 0): 3*K doubles.
+        EXPECT_TRUE(FailsWith(scatter(profile, 2, 2, 0, std::vector<double>(5, 1.0)),
+                              kId + "tooShort"));
+        EXPECT_TRUE(FailsWith(scatter(profile, 3, 1, 2, std::vector<double>(8, 1.0)),
+                              kId + "tooShort"));
+        EXPECT_TRUE(FailsWith(scatter(profile, 2, -1, 0, {}), kId + "negativeSize"));
+        auto one = pkhost::scalar(1);
+        EXPECT_TRUE(FailsWith(pktest::module("item_pair_scatter", profile)
+                                  .call({one.get(), one.get(), one.get()}),
+                              kId + "nargin"));
+    }
+}
+
+TEST(ItemPairScatter, ScatterFormReadsItsFourArgumentsInOrder) {
+    CallResult r = scatter("windows", 1, 2, 0, {1, 2});
+    EXPECT_EQ(pkhost::data_calls(r.log),
+              (std::vector<std::string>{"mxGetScalar(prhs[0])", "mxGetScalar(prhs[1])",
+                                        "mxGetScalar(prhs[2])", "mxGetPr(prhs[3])",
+                                        "mxCreateDoubleMatrix_700(2,2,0)",
+                                        "mxGetPr(new#0 in plhs[0])"}));
+}
+
+TEST(ItemPairScatter, LinuxBuildReturnsTheDifferenceTensor) {
+    EXPECT_TRUE(SameBits(pktest::result_values(tensor(1)), {0}));
+    CallResult r = tensor(2);
+    ASSERT_TRUE(HasShape(r, 4, 2));
+    EXPECT_TRUE(SameBits(pktest::result_values(r), {0, 0, 1, -1, -1, 1, 0, 0}));
+    EXPECT_TRUE(HasShape(tensor(0), 0, 0));
+    for (int n : {3, 7, 12, 33}) {
+        r = tensor(n);
+        ASSERT_TRUE(HasShape(r, n * n, n));
+        EXPECT_TRUE(SameBits(pktest::result_values(r), tensor_reference(n))) << "N = " << n;
+    }
+}
+
+TEST(ItemPairScatter, LinuxBuildReadsOnlyTheItemCount) {
+    auto N = pkhost::scalar(2);
+    auto K = pkhost::scalar(2);
+    auto R = pkhost::scalar(1);
+    auto W = pkhost::doubles({1, 2, 3, 4, 5, 6, 7, 8});
+    CallResult r = pktest::module("item_pair_scatter", "linux").call({N.get(), K.get(), R.get(), W.get()});
+    EXPECT_TRUE(SameBits(pktest::result_values(r), {0, 0, 1, -1, -1, 1, 0, 0}));
+    EXPECT_EQ(pkhost::data_calls(r.log),
+              (std::vector<std::string>{"mxGetScalar(prhs[0])", "mxCreateDoubleMatrix_700(4,2,0)",
+                                        "mxGetPr(new#0 in plhs[0])"}));
+}
+
+TEST(ItemPairScatter, LinuxBuildRefusesUnrepresentableShapes) {
+    EXPECT_TRUE(FailsWith(tensor(-2), kId + "negativeSize"));
+    EXPECT_TRUE(FailsWith(tensor(46341), kId + "tooLarge"));
+    EXPECT_TRUE(FailsWith(tensor(kNaN), kId + "tooLarge"));
+    EXPECT_TRUE(FailsWith(pktest::module("item_pair_scatter", "linux").call({}), kId + "nargin"));
+}
+
+}  // namespace
