@@ -4,4 +4,5 @@ set(PAIRKERNELS_MODULES
     aggregate/item_net_balance
     pair_matrix/pair_residual
     pair_matrix/clamped_pair_model_gap
+    pair_matrix/pair_inner_product_residual
 )
