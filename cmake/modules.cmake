@@ -6,4 +6,5 @@ set(PAIRKERNELS_MODULES
     pair_matrix/clamped_pair_model_gap
     pair_matrix/pair_inner_product_residual
     pair_matrix/pair_matrix_step
+    pair_matrix/pair_difference_operator
 )
