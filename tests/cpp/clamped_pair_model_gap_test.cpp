@@ -48,7 +48,8 @@ CallResult call(const std::string &profile, const Inputs &in, const double *m = 
     auto X = pkhost::doubles(in.X);
     auto K = pkhost::scalar(in.K);
     auto M = pkhost::scalar(m ? *m : 0.0);
-    std::vector<const mxArray *> args{N.get(), t.get(), P.get(), q.get(), W.get(), X.get(), K.get()};
+    std::vector<const mxArray *> args{N.get(), t.get(), P.get(), q.get(),
+                                      W.get(), X.get(), K.get()};
     if (m) args.push_back(M.get());
     return pktest::module("clamped_pair_model_gap", profile).call(args);
 }
@@ -78,8 +79,9 @@ TEST(ClampedPairModelGap, WorkedExampleInEachProfile) {
         auto W = pkhost::doubles(in.W);
         auto X = pkhost::doubles(in.X);
         auto K = pkhost::scalar(in.K);
-        CallResult r = pktest::module("clamped_pair_model_gap", profile)
-                           .call({N.get(), t.get(), P.get(), q.get(), W.get(), X.get(), K.get(), junk.get()});
+        CallResult r =
+            pktest::module("clamped_pair_model_gap", profile)
+                .call({N.get(), t.get(), P.get(), q.get(), W.get(), X.get(), K.get(), junk.get()});
         EXPECT_TRUE(SameBits(pktest::result_values(r), {0, -3, -14, 0})) << profile;
         EXPECT_EQ(pkhost::data_calls(r.log).size(), 9u) << profile;  // 7 reads, create, fetch
     }
@@ -91,12 +93,12 @@ TEST(ClampedPairModelGap, WindowsProfileNeedsItsEighthArgument) {
     EXPECT_NE(r.message.find("8"), std::string::npos) << r.message;
     const double m = 2;
     CallResult ok = call("windows", kExample, &m);
-    EXPECT_EQ(pkhost::data_calls(ok.log),
-              (std::vector<std::string>{
-                  "mxGetScalar(prhs[0])", "mxGetScalar(prhs[1])", "mxGetPr(prhs[2])",
-                  "mxGetPr(prhs[3])", "mxGetPr(prhs[4])", "mxGetPr(prhs[5])",
-                  "mxGetScalar(prhs[6])", "mxGetScalar(prhs[7])",
-                  "mxCreateDoubleMatrix_700(4,1,0)", "mxGetPr(new#0 in plhs[0])"}));
+    EXPECT_EQ(
+        pkhost::data_calls(ok.log),
+        (std::vector<std::string>{
+            "mxGetScalar(prhs[0])", "mxGetScalar(prhs[1])", "mxGetPr(prhs[2])", "mxGetPr(prhs[3])",
+            "mxGetPr(prhs[4])", "mxGetPr(prhs[5])", "mxGetScalar(prhs[6])", "mxGetScalar(prhs[7])",
+            "mxCreateDoubleMatrix_700(4,1,0)", "mxGetPr(new#0 in plhs[0])"}));
 }
 
 TEST(ClampedPairModelGap, SignOfZeroAtTheWindowsBound) {
@@ -141,9 +143,13 @@ TEST(ClampedPairModelGap, MatchesPlainLoopsOnAwkwardInputs) {
     for (int n : {1, 2, 3, 7, 13})
         for (int K : {0, 1, 2, 3, 5}) {
             const uint64_t seed = 7000 + 100 * n + K;
-            Inputs in{static_cast<double>(n), ts[round % 8], pktest::awkward_values(n * n, seed),
-                      pktest::awkward_values(n, seed + 1), pktest::awkward_values(n * n * K, seed + 2),
-                      pktest::awkward_values(n * K, seed + 3), static_cast<double>(K)};
+            Inputs in{static_cast<double>(n),
+                      ts[round % 8],
+                      pktest::awkward_values(n * n, seed),
+                      pktest::awkward_values(n, seed + 1),
+                      pktest::awkward_values(n * n * K, seed + 2),
+                      pktest::awkward_values(n * K, seed + 3),
+                      static_cast<double>(K)};
             const double m = ms[round % 6];
             ++round;
             EXPECT_TRUE(SameBits(run("linux", in), reference(in, 0.0))) << n << " " << K;

@@ -39,7 +39,8 @@ CallResult call(double n, const std::vector<double> &P, const std::vector<double
 }
 
 std::vector<double> run(double n, const std::vector<double> &P, const std::vector<double> &W,
-                        const std::vector<double> &X, double K, const std::string &profile = "linux") {
+                        const std::vector<double> &X, double K,
+                        const std::string &profile = "linux") {
     CallResult r = call(n, P, W, X, K, profile);
     EXPECT_FALSE(r.failed) << r.id << ": " << r.message;
     return pktest::result_values(r);
@@ -89,14 +90,14 @@ TEST(PairInnerProductResidual, SizesAndRefusals) {
         EXPECT_TRUE(FailsWith(call(n, {}, {}, {}, 1), kId + "tooLarge")) << n;
     EXPECT_TRUE(FailsWith(call(2, {1, 2, 3}, {1, 2, 3, 4}, {1, 2}, 1), kId + "tooShort"));
     EXPECT_TRUE(FailsWith(call(2, {1, 2, 3, 4}, {1, 2, 3, 4}, {1, 2}, 2), kId + "tooShort"));
-    EXPECT_TRUE(FailsWith(call(2, {1, 2, 3, 4}, {1, 2, 3, 4, 5, 6, 7, 8}, {1, 2, 3}, 2),
-                          kId + "tooShort"));
+    EXPECT_TRUE(
+        FailsWith(call(2, {1, 2, 3, 4}, {1, 2, 3, 4, 5, 6, 7, 8}, {1, 2, 3}, 2), kId + "tooShort"));
     CallResult ok = call(1, {1}, {2}, {3}, 1);
-    EXPECT_EQ(pkhost::data_calls(ok.log),
-              (std::vector<std::string>{"mxGetScalar(prhs[0])", "mxGetPr(prhs[1])",
-                                        "mxGetPr(prhs[2])", "mxGetPr(prhs[3])",
-                                        "mxGetScalar(prhs[4])", "mxCreateDoubleMatrix_700(1,1,0)",
-                                        "mxGetPr(new#0 in plhs[0])"}));
+    EXPECT_EQ(
+        pkhost::data_calls(ok.log),
+        (std::vector<std::string>{"mxGetScalar(prhs[0])", "mxGetPr(prhs[1])", "mxGetPr(prhs[2])",
+                                  "mxGetPr(prhs[3])", "mxGetScalar(prhs[4])",
+                                  "mxCreateDoubleMatrix_700(1,1,0)", "mxGetPr(new#0 in plhs[0])"}));
 }
 
 }  // namespace

@@ -86,11 +86,11 @@ TEST(PairMatrixStep, SizesAndRefusals) {
     EXPECT_TRUE(FailsWith(call(2, 1, {1, 2, 3}, {1, 2, 3, 4}), kId + "tooShort"));
     EXPECT_TRUE(FailsWith(call(2, 1, {1, 2, 3, 4}, {1, 2, 3}), kId + "tooShort"));
     CallResult ok = call(1, 2, {1}, {1});
-    EXPECT_EQ(pkhost::data_calls(ok.log),
-              (std::vector<std::string>{"mxGetScalar(prhs[0])", "mxGetScalar(prhs[1])",
-                                        "mxGetPr(prhs[2])", "mxGetPr(prhs[3])",
-                                        "mxCreateDoubleMatrix_700(1,1,0)",
-                                        "mxGetPr(new#0 in plhs[0])"}));
+    EXPECT_EQ(
+        pkhost::data_calls(ok.log),
+        (std::vector<std::string>{"mxGetScalar(prhs[0])", "mxGetScalar(prhs[1])",
+                                  "mxGetPr(prhs[2])", "mxGetPr(prhs[3])",
+                                  "mxCreateDoubleMatrix_700(1,1,0)", "mxGetPr(new#0 in plhs[0])"}));
 }
 
 }  // namespace

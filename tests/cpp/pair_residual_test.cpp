@@ -39,7 +39,8 @@ CallResult call(double n, const std::vector<double> &P, const std::vector<double
     auto w = pkhost::doubles(W);
     auto x = pkhost::doubles(X);
     auto k = pkhost::scalar(K);
-    return pktest::module("pair_residual", profile).call({N.get(), p.get(), o.get(), w.get(), x.get(), k.get()});
+    return pktest::module("pair_residual", profile)
+        .call({N.get(), p.get(), o.get(), w.get(), x.get(), k.get()});
 }
 
 std::vector<double> run(double n, const std::vector<double> &P, const std::vector<double> &q,
@@ -52,16 +53,15 @@ std::vector<double> run(double n, const std::vector<double> &P, const std::vecto
 
 TEST(PairResidual, WorkedExample) {
     // Item j's vector and offset, minus item i's offset.
-    EXPECT_TRUE(SameBits(run(2, {10, 20, 30, 40}, {1, 2}, {1, 1, 1, 1}, {3, 5}, 1),
-                         {7, 14, 28, 35}));
-    EXPECT_TRUE(SameBits(run(2.9, {10, 20, 30, 40}, {1, 2}, {1, 1, 1, 1}, {3, 5}, 1.9),
-                         {7, 14, 28, 35}));
+    EXPECT_TRUE(
+        SameBits(run(2, {10, 20, 30, 40}, {1, 2}, {1, 1, 1, 1}, {3, 5}, 1), {7, 14, 28, 35}));
+    EXPECT_TRUE(
+        SameBits(run(2.9, {10, 20, 30, 40}, {1, 2}, {1, 1, 1, 1}, {3, 5}, 1.9), {7, 14, 28, 35}));
 }
 
 TEST(PairResidual, OffsetsPassThroughTheAccumulator) {
     // K = 0 with empty W and X: nothing of them is read (their data is an inaccessible page).
-    EXPECT_TRUE(SameBits(run(2, {1, 2, 3, 4}, {0.5, -0.0}, {}, {}, 0),
-                         {1, 2.5, 2.5, 4}));
+    EXPECT_TRUE(SameBits(run(2, {1, 2, 3, 4}, {0.5, -0.0}, {}, {}, 0), {1, 2.5, 2.5, 4}));
     EXPECT_TRUE(SameBits(run(1, {-0.0}, {-0.0}, {}, {}, -3), {-0.0}));
     // Diagonal: (w*x + q) - q loses the small product, so R(0,0) is +0, not 0 - 1e-20.
     EXPECT_TRUE(SameBits(run(1, {0}, {1}, {1e-20}, {1}, 1), {0.0}));
@@ -112,17 +112,18 @@ TEST(PairResidual, RefusesWhatItCannotServe) {
         EXPECT_TRUE(FailsWith(call(n, {}, {}, {}, {}, 1), kId + "tooLarge")) << n;
     auto N = pkhost::scalar(2);
     auto A = pkhost::doubles(four);
-    EXPECT_TRUE(FailsWith(pktest::module("pair_residual").call({N.get(), A.get(), A.get(), A.get(), A.get()}),
-                          kId + "nargin"));
+    EXPECT_TRUE(FailsWith(
+        pktest::module("pair_residual").call({N.get(), A.get(), A.get(), A.get(), A.get()}),
+        kId + "nargin"));
 }
 
 TEST(PairResidual, ReadsArgumentsInPositionOrder) {
     CallResult r = call(1, {1}, {2}, {3}, {4}, 1);
-    EXPECT_EQ(pkhost::data_calls(r.log),
-              (std::vector<std::string>{"mxGetScalar(prhs[0])", "mxGetPr(prhs[1])",
-                                        "mxGetPr(prhs[2])", "mxGetPr(prhs[3])", "mxGetPr(prhs[4])",
-                                        "mxGetScalar(prhs[5])", "mxCreateDoubleMatrix_700(1,1,0)",
-                                        "mxGetPr(new#0 in plhs[0])"}));
+    EXPECT_EQ(
+        pkhost::data_calls(r.log),
+        (std::vector<std::string>{"mxGetScalar(prhs[0])", "mxGetPr(prhs[1])", "mxGetPr(prhs[2])",
+                                  "mxGetPr(prhs[3])", "mxGetPr(prhs[4])", "mxGetScalar(prhs[5])",
+                                  "mxCreateDoubleMatrix_700(1,1,0)", "mxGetPr(new#0 in plhs[0])"}));
 }
 
 }  // namespace
