@@ -6,4 +6,9 @@ set(PAIRKERNELS_MODULES
     pairwise/item_squared_norms
     pairwise/repeated_vector_sum
     aggregate/item_net_balance
+    pair_matrix/pair_residual
+    pair_matrix/clamped_pair_model_gap
+    pair_matrix/pair_inner_product_residual
+    pair_matrix/pair_matrix_step
+    pair_matrix/pair_difference_operator
 )

@@ -1,0 +1,44 @@
+// pair_difference_operator: the matrix that maps N item values to all their pairwise
+// differences.
+//
+//   D = pair_difference_operator(N)
+//
+//   N  item count
+//   D  N*N-by-N: (D*x)(p + q*N) = x(q) - x(p). Block q (rows q*N ... q*N + N-1) is a column of
+//      ones in column q minus the N-by-N identity, so rows q*N + q are zero.
+//
+// N <= 0 writes nothing: N = 0 gives 0-by-0; a negative N asks for a negative column count,
+// which the gateway refuses.
+#include <cstdint>
+
+#include "gateway.h"
+
+namespace {
+
+enum { IN_N = 0, NARGS };
+const char *const kArgNames[NARGS] = {"N"};
+
+// Relies on D arriving zero-filled. Column i: for each j, +1.0 is stored at row i*N + j, then
+// 1.0 is subtracted from the element at row j*N + i. Each -1 entry is therefore 0.0 - 1.0, and
+// the only element addressed twice, row i*N + i, ends as 1.0 - 1.0 = +0.0. Positions reach N^3,
+// so they are formed in 64 bits.
+void fun(int32_t N, double *D) {
+    if (N <= 0) return;
+    const int64_t n = N;
+    for (int64_t i = 0; i < n; ++i) {
+        double *column = D + i * n * n;
+        for (int64_t j = 0; j < n; ++j) {
+            column[i * n + j] = 1.0;
+            column[j * n + i] = column[j * n + i] - 1.0;
+        }
+    }
+}
+
+}  // namespace
+
+void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
+    pk::Gateway gw("pair_difference_operator", kArgNames, NARGS, nlhs, nrhs, prhs);
+    const int32_t N = gw.size(IN_N);
+    double *D = gw.result(plhs, pk::dim(N, N), "N*N", N, "N");
+    fun(N, D);
+}

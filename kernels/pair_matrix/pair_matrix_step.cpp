@@ -1,0 +1,44 @@
+// pair_matrix_step: a pair matrix moved a real step along a direction, P + t*Q elementwise.
+//
+//   R = pair_matrix_step(N, t, P, Q)
+//
+//   N  item count
+//   t  the step
+//   P  base pair values, N*N doubles; pair (i, j) at i*N + j
+//   Q  direction pair values, N*N doubles, laid out like P
+//   R  N*N-by-1: R(p) = t*Q(p) + P(p)
+//
+// Only the first N*N elements of P and Q are read; a negative N gives N*N zeros.
+#include <cstdint>
+
+#include "gateway.h"
+
+namespace {
+
+enum { IN_N = 0, IN_T, IN_P, IN_Q, NARGS };
+const char *const kArgNames[NARGS] = {"N", "t", "P", "Q"};
+
+// The product t*Q[p] is rounded on its own before P[p] is added (never one fused operation);
+// t = 0 therefore still turns an infinite or NaN Q into NaN and a -0.0 in P into +0.0.
+void sub(int32_t N, double t, const double *P, const double *Q, double *R) {
+    if (N <= 0) return;
+    const int64_t count = static_cast<int64_t>(N) * N;
+    for (int64_t p = 0; p < count; ++p) {
+        const double step = t * Q[p];
+        R[p] = step + P[p];
+    }
+}
+
+}  // namespace
+
+void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
+    pk::Gateway gw("pair_matrix_step", kArgNames, NARGS, nlhs, nrhs, prhs);
+    const int32_t N = gw.size(IN_N);
+    const double t = gw.scalar(IN_T);
+    const pk::Array P = gw.array(IN_P);
+    const pk::Array Q = gw.array(IN_Q);
+    gw.need(P, pk::reads(N, N), "N*N");
+    gw.need(Q, pk::reads(N, N), "N*N");
+    double *R = gw.result(plhs, pk::dim(N, N), "N*N", 1, "1");
+    sub(N, t, P.data, Q.data, R);
+}

@@ -1,0 +1,178 @@
+#include <cmath>
+#include <limits>
+
+#include "support.h"
+
+using pkhost::CallResult;
+using pktest::FailsWith;
+using pktest::HasShape;
+using pktest::SameBits;
+
+namespace {
+
+const double kInf = std::numeric_limits<double>::infinity();
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const std::string kId = "pairkernels:clamped_pair_model_gap:";
+const char *const kProfiles[] = {"linux", "windows", "macos"};
+
+struct Inputs {
+    double n;
+    double t;
+    std::vector<double> P, q, W, X;
+    double K;
+};
+
+// The plain loops, in the defining order; `bound` is +0.0, or -m in the windows profile.
+std::vector<double> reference(const Inputs &in, double bound) {
+    const int n = static_cast<int>(in.n), K = static_cast<int>(in.K);
+    std::vector<double> R;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            double s = 0.0;
+            for (int k = 0; k < K; ++k) s = s + in.W[(i * n + j) * K + k] * in.X[j * K + k];
+            s = s + in.q[j];
+            s = s - in.q[i];
+            const double g = s - in.P[i * n + j] / in.t;
+            R.push_back(g > bound ? bound : g);
+        }
+    return R;
+}
+
+// Calls the profile's build with seven arguments, plus m when `m` is given.
+CallResult call(const std::string &profile, const Inputs &in, const double *m = nullptr) {
+    auto N = pkhost::scalar(in.n);
+    auto t = pkhost::scalar(in.t);
+    auto P = pkhost::doubles(in.P);
+    auto q = pkhost::doubles(in.q);
+    auto W = pkhost::doubles(in.W);
+    auto X = pkhost::doubles(in.X);
+    auto K = pkhost::scalar(in.K);
+    auto M = pkhost::scalar(m ? *m : 0.0);
+    std::vector<const mxArray *> args{N.get(), t.get(), P.get(), q.get(),
+                                      W.get(), X.get(), K.get()};
+    if (m) args.push_back(M.get());
+    return pktest::module("clamped_pair_model_gap", profile).call(args);
+}
+
+std::vector<double> run(const std::string &profile, const Inputs &in, const double *m = nullptr) {
+    CallResult r = call(profile, in, m);
+    EXPECT_FALSE(r.failed) << r.id << ": " << r.message;
+    return pktest::result_values(r);
+}
+
+std::vector<double> run_windows(const Inputs &in, double m) { return run("windows", in, &m); }
+
+const Inputs kExample{2, 2, {2, 20, 30, 8}, {1, 3}, {1, 1, 1, 1}, {3, 5}, 1};  // g = 2, -3, -14, 1
+
+TEST(ClampedPairModelGap, WorkedExampleInEachProfile) {
+    EXPECT_TRUE(SameBits(run("linux", kExample), {0, -3, -14, 0}));
+    EXPECT_TRUE(SameBits(run("macos", kExample), {0, -3, -14, 0}));
+    EXPECT_TRUE(SameBits(run_windows(kExample, 2), {-2, -3, -14, -2}));
+    // An eighth argument is ignored where the bound is fixed, whatever it is.
+    auto junk = pkhost::cell(1, 1);
+    for (const char *profile : {"linux", "macos"}) {
+        Inputs in = kExample;
+        auto N = pkhost::scalar(in.n);
+        auto t = pkhost::scalar(in.t);
+        auto P = pkhost::doubles(in.P);
+        auto q = pkhost::doubles(in.q);
+        auto W = pkhost::doubles(in.W);
+        auto X = pkhost::doubles(in.X);
+        auto K = pkhost::scalar(in.K);
+        CallResult r =
+            pktest::module("clamped_pair_model_gap", profile)
+                .call({N.get(), t.get(), P.get(), q.get(), W.get(), X.get(), K.get(), junk.get()});
+        EXPECT_TRUE(SameBits(pktest::result_values(r), {0, -3, -14, 0})) << profile;
+        EXPECT_EQ(pkhost::data_calls(r.log).size(), 9u) << profile;  // 7 reads, create, fetch
+    }
+}
+
+TEST(ClampedPairModelGap, WindowsProfileNeedsItsEighthArgument) {
+    CallResult r = call("windows", kExample);
+    EXPECT_TRUE(FailsWith(r, kId + "nargin"));
+    EXPECT_NE(r.message.find("8"), std::string::npos) << r.message;
+    const double m = 2;
+    CallResult ok = call("windows", kExample, &m);
+    EXPECT_EQ(
+        pkhost::data_calls(ok.log),
+        (std::vector<std::string>{
+            "mxGetScalar(prhs[0])", "mxGetScalar(prhs[1])", "mxGetPr(prhs[2])", "mxGetPr(prhs[3])",
+            "mxGetPr(prhs[4])", "mxGetPr(prhs[5])", "mxGetScalar(prhs[6])", "mxGetScalar(prhs[7])",
+            "mxCreateDoubleMatrix_700(4,1,0)", "mxGetPr(new#0 in plhs[0])"}));
+}
+
+TEST(ClampedPairModelGap, SignOfZeroAtTheWindowsBound) {
+    // g = +0 (a pair with nothing to add) equals the bound -0 and is kept as +0; every g above
+    // zero becomes -0 under m = +0, +0 under m = -0 (exactly the fixed-bound profiles).
+    const Inputs in{2, 1, {0, -1, 1, 0}, {0, 0}, {}, {}, 0};  // g = 0, 1, -1, 0
+    EXPECT_TRUE(SameBits(run_windows(in, 0.0), {0.0, -0.0, -1, 0.0}));
+    EXPECT_TRUE(SameBits(run_windows(in, -0.0), {0.0, 0.0, -1, 0.0}));
+    EXPECT_TRUE(SameBits(run("linux", in), {0.0, 0.0, -1, 0.0}));
+    EXPECT_TRUE(SameBits(run_windows(kExample, -0.0), run("linux", kExample)));
+    // A NaN bound clamps nothing; an infinite one only what is above it.
+    EXPECT_TRUE(SameBits(run_windows(kExample, kNaN), {2, -3, -14, 1}));
+    EXPECT_TRUE(SameBits(run_windows(kExample, -kInf), {2, -3, -14, 1}));
+}
+
+TEST(ClampedPairModelGap, DivisionByTAndItsZeros) {
+    // A true division: 3 / 10 is 0.3, 3 * (1 / 10) is 0.30000000000000004.
+    EXPECT_TRUE(SameBits(run("linux", {1, 10, {3}, {0}, {}, {}, 0}), {-0.3}));
+    // t = +0 and -0: +x / 0 gives an infinity, clamped only when it is +Inf; 0 / 0 is NaN and
+    // is stored unclamped.
+    const Inputs pos{2, 0.0, {1, -1, 0, 2}, {0, 0}, {}, {}, 0};
+    const Inputs neg{2, -0.0, {1, -1, 0, 2}, {0, 0}, {}, {}, 0};
+    EXPECT_TRUE(SameBits(run("linux", pos), {-kInf, 0.0, kNaN, -kInf}));
+    EXPECT_TRUE(SameBits(run("linux", neg), {0.0, -kInf, kNaN, 0.0}));
+    EXPECT_TRUE(SameBits(run_windows(neg, -5), {5, -kInf, kNaN, 5}));
+    // An infinite offset gives its item's diagonal NaN, which is not clamped.
+    std::vector<double> R = run("macos", {2, 1, {0, 0, 0, 0}, {kInf, 1}, {0, 0, 0, 0}, {0, 0}, 1});
+    EXPECT_TRUE(std::isnan(R[0]));
+    EXPECT_TRUE(SameBits({R[1], R[2], R[3]}, {-kInf, 0.0, 0.0}));
+}
+
+TEST(ClampedPairModelGap, ProductsAreRoundedBeforeTheyAreAdded) {
+    // -1 + (1+2^-30)(1-2^-30) is 0 unfused and -2^-60 (below the bound, kept) when fused.
+    const double a = 1 + std::ldexp(1, -30), b = 1 - std::ldexp(1, -30);
+    EXPECT_TRUE(SameBits(run("linux", {1, 1, {0}, {0}, {-1, a}, {1, b}, 2}), {0.0}));
+}
+
+TEST(ClampedPairModelGap, MatchesPlainLoopsOnAwkwardInputs) {
+    const double ts[] = {2, 0.1, -3, 0.0, -0.0, kInf, kNaN, 1e-310};
+    const double ms[] = {2, 0.0, -0.0, -1.5, kNaN, 1e-300};
+    int round = 0;
+    for (int n : {1, 2, 3, 7, 13})
+        for (int K : {0, 1, 2, 3, 5}) {
+            const uint64_t seed = 7000 + 100 * n + K;
+            Inputs in{static_cast<double>(n),
+                      ts[round % 8],
+                      pktest::awkward_values(n * n, seed),
+                      pktest::awkward_values(n, seed + 1),
+                      pktest::awkward_values(n * n * K, seed + 2),
+                      pktest::awkward_values(n * K, seed + 3),
+                      static_cast<double>(K)};
+            const double m = ms[round % 6];
+            ++round;
+            EXPECT_TRUE(SameBits(run("linux", in), reference(in, 0.0))) << n << " " << K;
+            EXPECT_TRUE(SameBits(run("macos", in), reference(in, 0.0))) << n << " " << K;
+            EXPECT_TRUE(SameBits(run_windows(in, m), reference(in, -m))) << n << " " << K;
+        }
+}
+
+TEST(ClampedPairModelGap, SizesInEveryProfile) {
+    const double m = 1;
+    for (const char *profile : kProfiles) {
+        const double *mp = std::string(profile) == "windows" ? &m : nullptr;
+        EXPECT_TRUE(HasShape(call(profile, {0, 1, {}, {}, {}, {}, 3}, mp), 0, 1));
+        CallResult r = call(profile, {-2, 1, {}, {}, {}, {}, 3}, mp);
+        ASSERT_TRUE(HasShape(r, 4, 1));
+        EXPECT_TRUE(SameBits(pktest::result_values(r), {0, 0, 0, 0}));
+        for (double n : {kNaN, -kInf, 1e10, 46341.0 * -1})
+            EXPECT_TRUE(FailsWith(call(profile, {n, 1, {}, {}, {}, {}, 1}, mp), kId + "tooLarge"));
+        EXPECT_TRUE(FailsWith(call(profile, {2, 1, {1, 2, 3, 4}, {1, 2}, {1, 2, 3}, {1, 2}, 1}, mp),
+                              kId + "tooShort"));
+        EXPECT_TRUE(FailsWith(call(profile, {2, 1, {1, 2, 3, 4}, {1, 2}, {1, 2, 3, 4}, {1}, 1}, mp),
+                              kId + "tooShort"));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+#include <cmath>
+#include <limits>
+
+#include "support.h"
+
+using pkhost::CallResult;
+using pktest::FailsWith;
+using pktest::HasShape;
+using pktest::SameBits;
+
+namespace {
+
+const double kInf = std::numeric_limits<double>::infinity();
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const std::string kId = "pairkernels:pair_matrix_step:";
+
+std::vector<double> reference(int n, double t, const std::vector<double> &P,
+                              const std::vector<double> &Q) {
+    std::vector<double> R;
+    for (int p = 0; p < n * n; ++p) {
+        const double product = t * Q[p];
+        R.push_back(product + P[p]);
+    }
+    return R;
+}
+
+CallResult call(double n, double t, const std::vector<double> &P, const std::vector<double> &Q,
+                const std::string &profile = "linux") {
+    auto N = pkhost::scalar(n);
+    auto T = pkhost::scalar(t);
+    auto p = pkhost::doubles(P);
+    auto q = pkhost::doubles(Q);
+    return pktest::module("pair_matrix_step", profile).call({N.get(), T.get(), p.get(), q.get()});
+}
+
+std::vector<double> run(double n, double t, const std::vector<double> &P,
+                        const std::vector<double> &Q, const std::string &profile = "linux") {
+    CallResult r = call(n, t, P, Q, profile);
+    EXPECT_FALSE(r.failed) << r.id << ": " << r.message;
+    return pktest::result_values(r);
+}
+
+TEST(PairMatrixStep, WorkedExampleAndFractions) {
+    EXPECT_TRUE(SameBits(run(2, 0.5, {1, 2, 3, 4}, {2, 4, 6, 8}), {2, 4, 6, 8}));
+    // N truncates, t keeps its fraction; only the first N*N elements are read.
+    EXPECT_TRUE(SameBits(run(1.9, 0.25, {1, kNaN}, {4, kNaN}), {2}));
+}
+
+TEST(PairMatrixStep, ZeroStepAndSpecialValues) {
+    // t = 0: P back, except NaN where Q is infinite or NaN and +0 where P is -0.
+    EXPECT_TRUE(SameBits(run(2, 0.0, {1, -0.0, 3, 4}, {kInf, 5, kNaN, -2}), {kNaN, 0.0, kNaN, 4}));
+    // t = -0 and Q > 0: the product is -0, so P = -0 stays -0.
+    EXPECT_TRUE(SameBits(run(1, -0.0, {-0.0}, {3}), {-0.0}));
+    // An overflowing product keeps its infinity unless P is the opposite one.
+    EXPECT_TRUE(SameBits(run(2, 1e300, {1, -kInf, kInf, 0}, {1e10, 1e10, -1e10, 0}),
+                         {kInf, kNaN, kNaN, 0.0}));
+}
+
+TEST(PairMatrixStep, ProductIsRoundedBeforeTheAddition) {
+    // (1+2^-30)(1-2^-30) = 1 - 2^-60 rounds to 1, so adding -1 gives 0; fused it gives -2^-60.
+    const double a = 1 + std::ldexp(1, -30), b = 1 - std::ldexp(1, -30);
+    EXPECT_TRUE(SameBits(run(1, a, {-1}, {b}), {0.0}));
+}
+
+TEST(PairMatrixStep, MatchesPlainLoopOnAwkwardInputsInEveryProfile) {
+    const double ts[] = {0.5, -3.25, 0.0, -0.0, kInf, kNaN, 1e-310, 1e300};
+    for (const char *profile : {"linux", "windows", "macos"}) {
+        int round = 0;
+        for (int n : {1, 2, 3, 7, 16, 31}) {
+            const double t = ts[round++ % 8];
+            std::vector<double> P = pktest::awkward_values(n * n, 9000 + n);
+            std::vector<double> Q = pktest::awkward_values(n * n, 9500 + n);
+            EXPECT_TRUE(SameBits(run(n, t, P, Q, profile), reference(n, t, P, Q)))
+                << profile << ", N = " << n << ", t = " << t;
+        }
+    }
+}
+
+TEST(PairMatrixStep, SizesAndRefusals) {
+    EXPECT_TRUE(HasShape(call(0, 1, {}, {}), 0, 1));
+    CallResult r = call(-2, 1, {}, {});
+    ASSERT_TRUE(HasShape(r, 4, 1));
+    EXPECT_TRUE(SameBits(pktest::result_values(r), {0, 0, 0, 0}));
+    for (double n : {kNaN, kInf, 1e10, -46341.0})
+        EXPECT_TRUE(FailsWith(call(n, 1, {}, {}), kId + "tooLarge")) << n;
+    EXPECT_TRUE(FailsWith(call(2, 1, {1, 2, 3}, {1, 2, 3, 4}), kId + "tooShort"));
+    EXPECT_TRUE(FailsWith(call(2, 1, {1, 2, 3, 4}, {1, 2, 3}), kId + "tooShort"));
+    CallResult ok = call(1, 2, {1}, {1});
+    EXPECT_EQ(
+        pkhost::data_calls(ok.log),
+        (std::vector<std::string>{"mxGetScalar(prhs[0])", "mxGetScalar(prhs[1])",
+                                  "mxGetPr(prhs[2])", "mxGetPr(prhs[3])",
+                                  "mxCreateDoubleMatrix_700(1,1,0)", "mxGetPr(new#0 in plhs[0])"}));
+}
+
+}  // namespace
