@@ -2,4 +2,5 @@
 # its stand-in-host builds (one per profile) and its GNU Octave build.
 set(PAIRKERNELS_MODULES
     aggregate/item_net_balance
+    aggregate/item_closed_form_update
 )
