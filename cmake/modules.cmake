@@ -2,6 +2,7 @@
 # its stand-in-host builds (one per profile) and its GNU Octave build.
 set(PAIRKERNELS_MODULES
     pairwise/pair_difference_vectors
+    pairwise/pair_scatter_reciprocal
     aggregate/item_net_balance
     aggregate/item_closed_form_update
 )
