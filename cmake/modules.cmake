@@ -5,4 +5,5 @@ set(PAIRKERNELS_MODULES
     pairwise/pair_scatter_reciprocal
     aggregate/item_net_balance
     aggregate/item_closed_form_update
+    pair_matrix/transformed_pair_vector_sum
 )
