@@ -35,9 +35,9 @@ const char *const kArgNames[NARGS] = {"N", "K", "t", "U", "V", "W", "x", "d", "Z
 // parentheses of y are the order of the operations.
 //
 // The totals are gathered in one pass over the pairs (a, b), a outer: element U[a*N + b] is
-// term j = b of column total cu[a] and term j = a of row total ru[b], and pair vector (a, b)
-// is term j = b of p[a] and term j = a of q[b], both with the products W*Z[b]. Every total still receives its terms in
-// ascending j, and U, V and W are read once, in storage order.
+// term j = b of column total cu[a] and term j = a of row total ru[b], and the products of pair
+// vector (a, b) with item vector b are term j = b of p[a] and term j = a of q[b]. Every total
+// still receives its terms in ascending j, and U, V and W are read once, in storage order.
 void fun(int32_t N, int32_t K, double t, const double *U, const double *V, const double *W,
          const double *x, const double *d, const double *Z, double *y, double *scratch) {
     if (N <= 0) return;

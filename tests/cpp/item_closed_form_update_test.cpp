@@ -219,7 +219,8 @@ TEST(ItemClosedFormUpdate, RefusesBrokenCalls) {
     auto one = pkhost::scalar(1);
     auto ints = pkhost::numeric(mxINT32_CLASS, {1});
     std::vector<const mxArray *> args(9, one.get());
-    EXPECT_TRUE(FailsWith(pktest::module(kName).call({args.begin(), args.end() - 1}), id + "nargin"));
+    const std::vector<const mxArray *> fewer(args.begin(), args.end() - 1);
+    EXPECT_TRUE(FailsWith(pktest::module(kName).call(fewer), id + "nargin"));
     args[8] = ints.get();
     EXPECT_TRUE(FailsWith(pktest::module(kName).call(args), id + "notDouble"));
 }

@@ -25,7 +25,8 @@ std::vector<double> reference(const Inputs &in) {
     for (std::size_t i = 0; i < n; ++i) {
         std::vector<double> s(K, 0.0);
         for (std::size_t j = 0; j < n; ++j) {
-            const double h = ((1.0 / in.t) * in.A[j * n + i] + in.B[j * n + i]) - (in.v[i] - in.v[j]);
+            const double r = 1.0 / in.t;
+            const double h = (r * in.A[j * n + i] + in.B[j * n + i]) - (in.v[i] - in.v[j]);
             for (std::size_t k = 0; k < K; ++k) s[k] = h * in.W[(j * n + i) * K + k] + s[k];
         }
         for (std::size_t k = 0; k < K; ++k) {
@@ -166,7 +167,8 @@ TEST(TransformedPairVectorSum, RefusesBrokenCalls) {
     auto one = pkhost::scalar(1);
     auto single = pkhost::numeric(mxSINGLE_CLASS, {1});
     std::vector<const mxArray *> args(8, one.get());
-    EXPECT_TRUE(FailsWith(pktest::module(kName).call({args.begin(), args.end() - 1}), id + "nargin"));
+    const std::vector<const mxArray *> fewer(args.begin(), args.end() - 1);
+    EXPECT_TRUE(FailsWith(pktest::module(kName).call(fewer), id + "nargin"));
     args[6] = single.get();
     EXPECT_TRUE(FailsWith(pktest::module(kName).call(args), id + "notDouble"));
 }
