@@ -1,0 +1,82 @@
+#include <cmath>
+#include <limits>
+
+#include "support.h"
+
+using pkhost::CallResult;
+using pktest::FailsWith;
+using pktest::HasShape;
+using pktest::SameBits;
+
+namespace {
+
+const char *const kName = "pair_difference_vectors";
+const char *const kProfiles[] = {"linux", "windows", "macos"};
+
+std::vector<double> reference(int n, int K, const std::vector<double> &X) {
+    std::vector<double> D;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            for (int k = 0; k < K; ++k) D.push_back(X[i * K + k] - X[j * K + k]);
+    return D;
+}
+
+CallResult call(double n, double K, const std::vector<double> &X,
+                const std::string &profile = "linux") {
+    auto a0 = pkhost::scalar(n);
+    auto a1 = pkhost::scalar(K);
+    auto a2 = pkhost::doubles(X);
+    return pktest::module(kName, profile).call({a0.get(), a1.get(), a2.get()});
+}
+
+std::vector<double> run(double n, double K, const std::vector<double> &X,
+                        const std::string &profile = "linux") {
+    CallResult r = call(n, K, X, profile);
+    EXPECT_FALSE(r.failed) << r.id << ": " << r.message;
+    return pktest::result_values(r);
+}
+
+TEST(PairDifferenceVectors, WorkedExamples) {
+    EXPECT_TRUE(SameBits(run(2, 1, {3, 5}), {0, -2, 2, 0}));
+    EXPECT_TRUE(SameBits(run(2, 2, {1, 2, 4, 8}), {0, 0, -3, -6, 3, 6, 0, 0}));
+    // A single item differs from itself by +0.0, even a -0.0 component; Inf and NaN give NaN.
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_TRUE(SameBits(run(1, 3, {-0.0, 2.5, -7}), {0, 0, 0}));
+    std::vector<double> d = run(1, 2, {inf, std::nan("")});
+    EXPECT_TRUE(std::isnan(d[0]) && std::isnan(d[1]));
+}
+
+TEST(PairDifferenceVectors, MatchesPlainLoopsInEveryProfile) {
+    // X has exactly N*K doubles: one read past its end faults on the guard page.
+    for (const char *profile : kProfiles)
+        for (int n : {1, 2, 3, 7, 12})
+            for (int K : {1, 2, 3, 5}) {
+                std::vector<double> X = pktest::awkward_values(n * K, 31 * n + K);
+                EXPECT_TRUE(SameBits(run(n, K, X, profile), reference(n, K, X)))
+                    << profile << " N = " << n << " K = " << K;
+            }
+}
+
+TEST(PairDifferenceVectors, EmptyAndNegativeSizes) {
+    EXPECT_TRUE(HasShape(call(0, 3, {}), 0, 1));
+    EXPECT_TRUE(HasShape(call(3, 0, {}), 0, 1));  // X is not read
+    // N = -2 still asks for N*N*K = 12 rows, left at zero.
+    CallResult r = call(-2, 3, {});
+    ASSERT_TRUE(HasShape(r, 12, 1));
+    EXPECT_TRUE(SameBits(pktest::result_values(r), std::vector<double>(12, 0.0)));
+    EXPECT_TRUE(FailsWith(call(1, -2, {}), "pairkernels:pair_difference_vectors:negativeSize"));
+}
+
+TEST(PairDifferenceVectors, RefusesBrokenCalls) {
+    const std::string id = std::string("pairkernels:") + kName + ":";
+    EXPECT_TRUE(FailsWith(call(3, 2, std::vector<double>(5, 1.0)), id + "tooShort"));
+    // N*N*K beyond int32 is refused, not wrapped: 46341^2 > 2^31 - 1.
+    EXPECT_TRUE(FailsWith(call(46341, 1, std::vector<double>(46341, 1.0)), id + "tooLarge"));
+    auto n = pkhost::scalar(1);
+    auto single = pkhost::numeric(mxSINGLE_CLASS, {1});
+    EXPECT_TRUE(FailsWith(pktest::module(kName).call({n.get(), n.get()}), id + "nargin"));
+    EXPECT_TRUE(FailsWith(pktest::module(kName).call({n.get(), n.get(), single.get()}),
+                          id + "notDouble"));
+}
+
+}  // namespace

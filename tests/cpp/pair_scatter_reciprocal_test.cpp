@@ -1,0 +1,112 @@
+#include <cmath>
+#include <limits>
+
+#include "support.h"
+
+using pkhost::CallResult;
+using pktest::FailsWith;
+using pktest::HasShape;
+using pktest::SameBits;
+
+namespace {
+
+const char *const kName = "pair_scatter_reciprocal";
+const double kInf = std::numeric_limits<double>::infinity();
+
+// The plain loops: for each item and each (a, b), one sum over j from +0.0, then 1/sum.
+std::vector<double> reference(int n, int K, const std::vector<double> &P) {
+    std::vector<double> R;
+    for (int i = 0; i < n; ++i)
+        for (int a = 0; a < K; ++a)
+            for (int b = 0; b < K; ++b) {
+                double s = 0.0;
+                for (int j = 0; j < n; ++j) {
+                    const std::size_t base = (static_cast<std::size_t>(j) * n + i) * K;
+                    s = s + P[base + a] * P[base + b];
+                }
+                R.push_back(1.0 / s);
+            }
+    return R;
+}
+
+CallResult call(double n, double K, const std::vector<double> &P,
+                const std::string &profile = "linux") {
+    auto a0 = pkhost::scalar(n);
+    auto a1 = pkhost::scalar(K);
+    auto a2 = pkhost::doubles(P);
+    return pktest::module(kName, profile).call({a0.get(), a1.get(), a2.get()});
+}
+
+std::vector<double> run(double n, double K, const std::vector<double> &P,
+                        const std::string &profile = "linux") {
+    CallResult r = call(n, K, P, profile);
+    EXPECT_FALSE(r.failed) << r.id << ": " << r.message;
+    return pktest::result_values(r);
+}
+
+TEST(PairScatterReciprocal, WorkedExamples) {
+    EXPECT_TRUE(SameBits(run(1, 2, {1, 2}), {1, 0.5, 0.5, 0.25}));
+    EXPECT_TRUE(SameBits(run(2, 1, {1, 2, 3, 4}), {0.1, 0.05}));
+    // All-zero pair vectors (the differences of a single item) sum to +0.0: +Inf everywhere.
+    EXPECT_TRUE(SameBits(run(1, 2, {0, -0.0}), {kInf, kInf, kInf, kInf}));
+    // A negative off-diagonal sum gives a negative reciprocal.
+    EXPECT_TRUE(SameBits(run(1, 2, {2, -4}), {0.25, -0.125, -0.125, 0.0625}));
+}
+
+TEST(PairScatterReciprocal, SumsOverPartnersInAscendingOrderWithoutFusing) {
+    // Item 0's vectors (1e8, 1e8), (1, 1), (1e8, -1e8) for j = 0, 1, 2: the off-diagonal sum
+    // (1e16 + 1) - 1e16 is +0.0 in this order (+Inf), where another order could keep the 1.
+    std::vector<double> P(3 * 3 * 2, 0.0);
+    const double v[3][2] = {{1e8, 1e8}, {1, 1}, {1e8, -1e8}};
+    for (int j = 0; j < 3; ++j)
+        for (int k = 0; k < 2; ++k) P[(j * 3 + 0) * 2 + k] = v[j][k];
+    std::vector<double> R = run(3, 2, P);
+    EXPECT_TRUE(SameBits({R.begin(), R.begin() + 4}, {1 / 2e16, kInf, kInf, 1 / 2e16}));
+    EXPECT_TRUE(SameBits(R, reference(3, 2, P)));
+
+    // (1 + 2^-30)(1 - 2^-30) = 1 - 2^-60 rounds to 1, so -1 + 1 is +0.0 and the reciprocal
+    // +Inf; a fused multiply-add would keep -2^-60 and give -2^60.
+    const double a = 1 + std::ldexp(1.0, -30), b = 1 - std::ldexp(1.0, -30);
+    ASSERT_NE(std::fma(a, b, -1.0), a * b + -1.0);
+    std::vector<double> F = run(2, 2, {1, -1, 0, 0, a, b, 0, 0});
+    EXPECT_TRUE(SameBits({F[1], F[2]}, {kInf, kInf}));
+}
+
+TEST(PairScatterReciprocal, MatchesPlainLoopsInEveryProfile) {
+    // P has exactly N*N*K doubles: one read past its end faults on the guard page.
+    for (const char *profile : {"linux", "windows", "macos"})
+        for (int n : {1, 2, 3, 7, 9})
+            for (int K : {1, 2, 3, 5}) {
+                std::vector<double> P = pktest::awkward_values(n * n * K, 17 * n + K);
+                EXPECT_TRUE(SameBits(run(n, K, P, profile), reference(n, K, P)))
+                    << profile << " N = " << n << " K = " << K;
+            }
+}
+
+TEST(PairScatterReciprocal, WidthsAtAndBeyondFiveHundred) {
+    for (int K : {500, 501, 777}) {
+        std::vector<double> P = pktest::awkward_values(2 * 2 * K, K, 0.02);
+        EXPECT_TRUE(SameBits(run(2, K, P), reference(2, K, P))) << "K = " << K;
+    }
+}
+
+TEST(PairScatterReciprocal, EmptyAndNegativeSizes) {
+    EXPECT_TRUE(HasShape(call(0, 3, {}), 0, 1));
+    EXPECT_TRUE(HasShape(call(3, 0, {}), 0, 1));  // P is not read
+    // K = -2 still asks for K*K*N = 4 rows, left at zero.
+    CallResult r = call(1, -2, {});
+    ASSERT_TRUE(HasShape(r, 4, 1));
+    EXPECT_TRUE(SameBits(pktest::result_values(r), {0, 0, 0, 0}));
+}
+
+TEST(PairScatterReciprocal, RefusesBrokenCalls) {
+    const std::string id = std::string("pairkernels:") + kName + ":";
+    EXPECT_TRUE(FailsWith(call(2, 3, std::vector<double>(11, 1.0)), id + "tooShort"));
+    auto n = pkhost::scalar(1);
+    auto ints = pkhost::numeric(mxINT32_CLASS, {1});
+    EXPECT_TRUE(FailsWith(pktest::module(kName).call({n.get(), n.get()}), id + "nargin"));
+    EXPECT_TRUE(FailsWith(pktest::module(kName).call({n.get(), n.get(), ints.get()}),
+                          id + "notDouble"));
+}
+
+}  // namespace

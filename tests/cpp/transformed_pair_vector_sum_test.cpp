@@ -1,0 +1,176 @@
+#include <cmath>
+#include <limits>
+
+#include "support.h"
+
+using pkhost::CallResult;
+using pktest::FailsWith;
+using pktest::HasShape;
+using pktest::SameBits;
+
+namespace {
+
+const char *const kName = "transformed_pair_vector_sum";
+const double kInf = std::numeric_limits<double>::infinity();
+
+struct Inputs {
+    int n = 0, K = 0;
+    double t = 1;
+    std::vector<double> A, B, v, W, M;
+};
+
+std::vector<double> reference(const Inputs &in) {
+    const std::size_t n = in.n, K = in.K;
+    std::vector<double> R;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::vector<double> s(K, 0.0);
+        for (std::size_t j = 0; j < n; ++j) {
+            const double r = 1.0 / in.t;
+            const double h = (r * in.A[j * n + i] + in.B[j * n + i]) - (in.v[i] - in.v[j]);
+            for (std::size_t k = 0; k < K; ++k) s[k] = h * in.W[(j * n + i) * K + k] + s[k];
+        }
+        for (std::size_t k = 0; k < K; ++k) {
+            double sum = 0.0;
+            for (std::size_t l = 0; l < K; ++l) sum = sum + s[l] * in.M[i * K * K + l * K + k];
+            R.push_back(sum);
+        }
+    }
+    return R;
+}
+
+CallResult call(const Inputs &in, const std::string &profile = "linux") {
+    auto n = pkhost::scalar(in.n), K = pkhost::scalar(in.K), t = pkhost::scalar(in.t);
+    auto A = pkhost::doubles(in.A), B = pkhost::doubles(in.B), v = pkhost::doubles(in.v);
+    auto W = pkhost::doubles(in.W), M = pkhost::doubles(in.M);
+    return pktest::module(kName, profile)
+        .call({n.get(), K.get(), t.get(), A.get(), B.get(), v.get(), W.get(), M.get()});
+}
+
+std::vector<double> run(const Inputs &in, const std::string &profile = "linux") {
+    CallResult r = call(in, profile);
+    EXPECT_FALSE(r.failed) << r.id << ": " << r.message;
+    return pktest::result_values(r);
+}
+
+// Arrays of exactly the lengths the sizes require, filled with awkward values.
+Inputs awkward(int n, int K, double t, uint64_t seed, double special = 0.1) {
+    Inputs in;
+    in.n = n;
+    in.K = K;
+    in.t = t;
+    const std::size_t nn = static_cast<std::size_t>(n) * n;
+    in.A = pktest::awkward_values(nn, seed, special);
+    in.B = pktest::awkward_values(nn, seed + 1, special);
+    in.v = pktest::awkward_values(n, seed + 2, special);
+    in.W = pktest::awkward_values(nn * K, seed + 3, special);
+    in.M = pktest::awkward_values(static_cast<std::size_t>(n) * K * K, seed + 4, special);
+    return in;
+}
+
+Inputs make(int n, int K, double t, std::vector<double> A, std::vector<double> B,
+            std::vector<double> v, std::vector<double> W, std::vector<double> M) {
+    Inputs in;
+    in.n = n;
+    in.K = K;
+    in.t = t;
+    in.A = A;
+    in.B = B;
+    in.v = v;
+    in.W = W;
+    in.M = M;
+    return in;
+}
+
+TEST(TransformedPairVectorSum, WorkedExamples) {
+    EXPECT_TRUE(SameBits(run(make(1, 1, 2, {4}, {1}, {7}, {3}, {5})), {45}));
+    // M's block is column-major: (1, 2, 3, 4) is [1 3; 2 4].
+    EXPECT_TRUE(SameBits(run(make(1, 2, 1, {0}, {1}, {5}, {1, 2}, {1, 2, 3, 4})), {7, 10}));
+    // A(i, j) lies at j*N + i: item 1 takes A at position 1 for partner 0.
+    EXPECT_TRUE(SameBits(
+        run(make(2, 1, 1, {1, 2, 3, 4}, {0, 0, 0, 0}, {10, 20}, {1, 1, 1, 1}, {1, 1})), {14, -4}));
+}
+
+TEST(TransformedPairVectorSum, ScalesByTheReciprocalOfT) {
+    // 46 * (1/3) is 15.333333333333332; 46 / 3 would be ...334.
+    EXPECT_TRUE(SameBits(run(make(1, 1, 3, {46}, {0}, {0}, {1}, {1})), {15.333333333333332}));
+    // t = +-0: 1/t = +-Inf, and Inf * 0 = NaN where A is zero.
+    EXPECT_TRUE(SameBits(run(make(1, 1, 0.0, {2}, {0}, {0}, {1}, {1})), {kInf}));
+    EXPECT_TRUE(SameBits(run(make(1, 1, -0.0, {2}, {0}, {0}, {1}, {1})), {-kInf}));
+    EXPECT_TRUE(std::isnan(run(make(1, 1, 0.0, {0}, {5}, {0}, {1}, {1}))[0]));
+    for (double t : {0.0, -0.0}) {
+        Inputs in = awkward(4, 2, t, 60);
+        EXPECT_TRUE(SameBits(run(in), reference(in))) << t;
+    }
+    // An infinite v(i) makes h(i, i) NaN through v(i) - v(i).
+    EXPECT_TRUE(std::isnan(run(make(1, 1, 1, {1}, {1}, {kInf}, {1}, {1}))[0]));
+}
+
+TEST(TransformedPairVectorSum, ProductsAreRoundedBeforeTheyAreAdded) {
+    // Item 0: h = -1 for partner 0 and h = 1 + 2^-30 for partner 1, with W = 1 and 1 - 2^-30:
+    // s = -1 + (1 - 2^-60 rounded to 1) = +0.0, where a fused multiply-add keeps -2^-60.
+    const double a = 1 + std::ldexp(1.0, -30), b = 1 - std::ldexp(1.0, -30);
+    ASSERT_NE(std::fma(a, b, -1.0), a * b + -1.0);
+    Inputs in = make(2, 1, 1, {0, 0, 0, 0}, {-1, 0, a, 0}, {0, 0}, {1, 0, b, 0}, {1, 1});
+    std::vector<double> R = run(in);
+    EXPECT_EQ(pktest::bits(R[0]), pktest::bits(0.0));
+    EXPECT_TRUE(SameBits(R, reference(in)));
+    // The same in the product with M: s = (-1, a), M's column 0 = (1, b).
+    in = make(1, 2, 1, {0}, {1}, {0}, {-1, a}, {1, 7, b, 7});
+    R = run(in);
+    EXPECT_EQ(pktest::bits(R[0]), pktest::bits(0.0));
+    EXPECT_TRUE(SameBits(R, reference(in)));
+}
+
+TEST(TransformedPairVectorSum, MatchesPlainLoopsInEveryProfile) {
+    uint64_t seed = 1;
+    for (const char *profile : {"linux", "windows", "macos"})
+        for (int n : {1, 2, 3, 7, 9})
+            for (int K : {1, 2, 3, 5})
+                for (double t : {1.0, 0.37, -3e-5, -kInf}) {
+                    Inputs in = awkward(n, K, t, seed += 11);
+                    EXPECT_TRUE(SameBits(run(in, profile), reference(in)))
+                        << profile << " N = " << n << " K = " << K << " t = " << t;
+                }
+}
+
+TEST(TransformedPairVectorSum, WidthsAtAndBeyondFiveHundred) {
+    for (int K : {500, 501, 640}) {
+        Inputs in = awkward(2, K, 0.7, K, 0.02);
+        EXPECT_TRUE(SameBits(run(in), reference(in))) << "K = " << K;
+    }
+}
+
+TEST(TransformedPairVectorSum, EmptyAndNegativeSizes) {
+    // K = 0: W and M are empty (inaccessible pages) and unread.
+    Inputs in = awkward(3, 0, 1.0, 5);
+    EXPECT_TRUE(HasShape(call(in), 0, 1));
+    EXPECT_TRUE(HasShape(call(Inputs()), 0, 1));
+    // N = -2, K = -3 still asks for N*K = 6 rows, left at zero.
+    in = Inputs();
+    in.n = -2;
+    in.K = -3;
+    CallResult r = call(in);
+    ASSERT_TRUE(HasShape(r, 6, 1));
+    EXPECT_TRUE(SameBits(pktest::result_values(r), std::vector<double>(6, 0.0)));
+    in.K = 3;
+    EXPECT_TRUE(FailsWith(call(in), "pairkernels:transformed_pair_vector_sum:negativeSize"));
+}
+
+TEST(TransformedPairVectorSum, RefusesBrokenCalls) {
+    const std::string id = std::string("pairkernels:") + kName + ":";
+    for (int which = 0; which < 5; ++which) {
+        Inputs in = awkward(3, 2, 1.0, 70 + which);
+        std::vector<double> *arrays[] = {&in.A, &in.B, &in.v, &in.W, &in.M};
+        arrays[which]->pop_back();
+        EXPECT_TRUE(FailsWith(call(in), id + "tooShort")) << "array " << which;
+    }
+    auto one = pkhost::scalar(1);
+    auto single = pkhost::numeric(mxSINGLE_CLASS, {1});
+    std::vector<const mxArray *> args(8, one.get());
+    const std::vector<const mxArray *> fewer(args.begin(), args.end() - 1);
+    EXPECT_TRUE(FailsWith(pktest::module(kName).call(fewer), id + "nargin"));
+    args[6] = single.get();
+    EXPECT_TRUE(FailsWith(pktest::module(kName).call(args), id + "notDouble"));
+}
+
+}  // namespace
