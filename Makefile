@@ -1,10 +1,13 @@
 # pairkernels: build, test and demo entry points. Every target installs what is missing first.
-BUILD_DIR ?= build
-PROFILE   ?= linux
-JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
-OCTAVE    := octave-cli --norc --no-history --quiet
+BUILD_DIR    ?= build
+SAN_DIR      ?= build-sanitize
+PROFILE      ?= linux
+JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 600
+CI_FUZZ_SECONDS ?= 60
+OCTAVE       := octave-cli --norc --no-history --quiet
 
-.PHONY: all deps build test bench demo clean
+.PHONY: all deps build test test-main sanitize fuzz fuzz-short bench demo clean
 
 all: build
 
@@ -15,8 +18,37 @@ build: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPAIRKERNELS_PROFILE=$(PROFILE)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-test: build
+# Everything: the main build's C++ and Octave suites, the C++ suite again under ASan and UBSan,
+# and a short bounded fuzz run.
+test: test-main sanitize fuzz-short
+
+test-main: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# A second build tree with clang, AddressSanitizer and UndefinedBehaviorSanitizer (modules,
+# stand-in host and tests alike), plus the libFuzzer target.
+$(SAN_DIR)/fuzz/fuzz_modules: deps FORCE
+	CC=clang CXX=clang++ cmake -S . -B $(SAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DPAIRKERNELS_FUZZ=ON -DPAIRKERNELS_OCTAVE=OFF
+	cmake --build $(SAN_DIR) -j $(JOBS)
+
+sanitize: $(SAN_DIR)/fuzz/fuzz_modules
+	ctest --test-dir $(SAN_DIR) --output-on-failure -j $(JOBS)
+
+# Fuzzing starts from the committed seeds; new inputs go to a scratch corpus in the build tree.
+fuzz-short: $(SAN_DIR)/fuzz/fuzz_modules
+	mkdir -p $(SAN_DIR)/corpus
+	$(SAN_DIR)/fuzz/fuzz_modules -max_total_time=$(CI_FUZZ_SECONDS) -print_final_stats=1 \
+	  -artifact_prefix=$(SAN_DIR)/ $(SAN_DIR)/corpus fuzz/corpus
+
+# FUZZ_SECONDS per module, one module after another.
+fuzz: $(SAN_DIR)/fuzz/fuzz_modules
+	mkdir -p $(SAN_DIR)/corpus
+	for m in $$(sed -n 's|^ *[a-z_]*/\([a-z_]*\)$$|\1|p' cmake/modules.cmake); do \
+	  echo "== $$m"; \
+	  PK_FUZZ_MODULE=$$m $(SAN_DIR)/fuzz/fuzz_modules -max_total_time=$(FUZZ_SECONDS) \
+	    -print_final_stats=1 -artifact_prefix=$(SAN_DIR)/ $(SAN_DIR)/corpus fuzz/corpus || exit 1; \
+	done
 
 # Builds and runs the benchmarks (bench/) against the stand-in-host modules.
 bench: deps
@@ -28,4 +60,6 @@ demo: build
 	$(OCTAVE) demo/demo.m $(BUILD_DIR)/octave
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR)
+
+FORCE:
