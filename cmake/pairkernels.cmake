@@ -93,7 +93,16 @@ function(pairkernels_add_host host)
         pairkernels_octave_dir(outdir ${profile})
         _pairkernels_module_target(octave_${profile}_${name} ${source} octave ${profile}
           ${outdir} ".mex")
+        # The module's help text sits beside it, so that `help <module>` finds it.
+        add_custom_command(OUTPUT ${outdir}/${name}.m
+          COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/kernels/${entry}.m ${outdir}/${name}.m
+          DEPENDS ${PROJECT_SOURCE_DIR}/kernels/${entry}.m
+          COMMENT "Help text ${name}.m for ${outdir}")
+        list(APPEND help_files ${outdir}/${name}.m)
       endforeach()
     endif()
   endforeach()
+  if(help_files)
+    add_custom_target(pairkernels_${host}_help ALL DEPENDS ${help_files})
+  endif()
 endfunction()

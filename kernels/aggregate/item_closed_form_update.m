@@ -1,0 +1,51 @@
+%item_closed_form_update  One new value per item, in closed form, from pair totals.
+%
+%   y = item_closed_form_update(N, K, t, U, V, W, x, d, Z)
+%
+%   For item i (1 ... N), with
+%     cu(i), ru(i)  the total of column i and of row i of U (cv, rv likewise of V),
+%     p(i)          the sum over j of W(:, (i-1)*N + j)' * Z(:, j)  (pairs (i, j), item j),
+%     q(i)          the sum over j of W(:, (j-1)*N + i)' * Z(:, i)  (pairs (j, i), item i),
+%     e(i)          the sum of x over the other items, and
+%     g             1 / ((2*N*t + 1) - 2*t), that is 1 / (1 + 2*t*(N-1)),
+%   the result is
+%     y(i) = ((d(i) + ru(i) - cu(i)) + t * (2*e(i) + rv(i) - cv(i) - q(i) + p(i))) * g,
+%   evaluated left to right as written. Every total is one running sum from +0 in ascending
+%   order (p and q over j, then over the K components, with one accumulator), every product
+%   is rounded before it is added, and g is a reciprocal multiplied in.
+%
+%   Arguments:
+%     N  item count, numeric scalar
+%     K  width of the pair and item vectors, numeric scalar
+%     t  real parameter, numeric scalar
+%     U  N-by-N pair matrix (at least N*N doubles)
+%     V  N-by-N pair matrix (at least N*N doubles)
+%     W  pair vectors, K-by-N*N (at least N*N*K doubles), as pair_difference_vectors returns
+%     x  per-item values (at least N doubles)
+%     d  per-item values (at least N doubles)
+%     Z  item vectors, K-by-N (at least N*K doubles); column i is item i
+%
+%   Result:
+%     y  N-by-1 double column
+%
+%   Errors:
+%     pairkernels:item_closed_form_update:nargin        fewer than 9 arguments
+%     pairkernels:item_closed_form_update:nargout       more than one output requested
+%     pairkernels:item_closed_form_update:notScalar     N, K or t is not a numeric scalar
+%     pairkernels:item_closed_form_update:notDouble     U, V, W, x, d or Z is not a double
+%                                                       array
+%     pairkernels:item_closed_form_update:sparse        U, V, W, x, d or Z is sparse
+%     pairkernels:item_closed_form_update:tooShort      an array holds fewer elements than
+%                                                       listed above
+%     pairkernels:item_closed_form_update:outOfMemory   7*N doubles of working storage could
+%                                                       not be allocated
+%     pairkernels:item_closed_form_update:negativeSize  N is negative
+%
+%   N and K are truncated toward zero; complex arrays are read through their real parts;
+%   further arguments are ignored.
+%
+%   Example:
+%     y = item_closed_form_update(2, 1, 0.5, [0 1; 2 0], zeros(2), [1 2 3 4], [1 2], [0 0], [1 1])
+%     % y = [0.25; 1.25]
+%
+%   See also item_net_balance, pair_difference_vectors.
