@@ -1,0 +1,274 @@
+function built = build_pairkernels(varargin)
+%build_pairkernels  Compile the pairkernels modules with this host's mex command.
+%
+%   build_pairkernels
+%   build_pairkernels('outdir', DIR, 'profile', P, 'modules', NAMES, 'verbose', TF)
+%   built = build_pairkernels(...)
+%
+%   Compiles every module (or the ones named) from the sources beside this file, in MATLAB or
+%   GNU Octave, and puts each module file and its help text into one folder. Add that folder to
+%   the path to call the modules: addpath(DIR).
+%
+%   Options, as name-value pairs:
+%     'outdir'   folder for the modules and their help files (default: the folder 'mex' beside
+%                this file); created when missing
+%     'profile'  platform behaviour: 'linux', 'windows' or 'macos' (default: this platform's,
+%                from ispc, ismac and isunix). item_pair_scatter and clamped_pair_model_gap
+%                take different arguments in different profiles (see their help).
+%     'modules'  cell array of module names (default: all fourteen)
+%     'verbose'  true prints the compiler commands (default: false)
+%
+%   Every module is compiled together with the shared gateway (gateway/gateway.cpp) with
+%   floating-point contraction and fast-math turned off, so that every product is rounded
+%   before it is added and results are the same bits on every platform:
+%     GCC and Clang  -ffp-contract=off -fno-fast-math (MATLAB: CXXFLAGS; Octave: the CXXFLAGS
+%                    environment variable that mkoctfile reads, restored afterwards)
+%     MSVC           /fp:precise (COMPFLAGS); a configuration with /fp:fast is refused
+%   MATLAB also gets -R2017b, so that a complex argument is read through its real part.
+%
+%   Each build is checked: the compiler's status, and that the module file exists and was
+%   written by this build. The modules that failed are listed and the function stops with the
+%   error pairkernels:build:failed once all were tried. BUILT is a cell array of the module
+%   files built.
+%
+%   Example:
+%     build_pairkernels('outdir', fullfile(tempdir, 'pk'), 'modules', {'pair_residual'});
+%     addpath(fullfile(tempdir, 'pk'));
+%     help pair_residual
+
+root = fileparts(mfilename('fullpath'));
+opts = parse_options(root, varargin);
+in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
+
+[entries, names] = module_entries(root);
+if ~isempty(opts.modules)
+    unknown = setdiff(opts.modules, names);
+    if ~isempty(unknown)
+        error('pairkernels:build:unknownModule', 'Unknown module(s): %s. Modules: %s.', ...
+              strjoin(unknown, ', '), strjoin(names, ', '));
+    end
+    keep = ismember(names, opts.modules);
+    entries = entries(keep);
+    names = names(keep);
+end
+
+if ~exist(opts.outdir, 'dir')
+    [ok, msg] = mkdir(opts.outdir);
+    if ~ok
+        error('pairkernels:build:outdir', 'Cannot create %s: %s', opts.outdir, msg);
+    end
+end
+
+gateway_dir = fullfile(root, 'gateway');
+gateway_src = fullfile(gateway_dir, 'gateway.cpp');
+common = {['-I' gateway_dir], ['-DPK_PROFILE_' upper(opts.profile)]};
+if in_octave
+    ext = '.mex';
+    [flags, restore] = octave_flags();
+    cleanup = onCleanup(restore); %#ok<NASGU>  also when a build stops with an error
+else
+    ext = ['.' mexext];
+    flags = matlab_flags();
+end
+
+if in_octave
+    host = ['GNU Octave ' OCTAVE_VERSION];
+else
+    host = ['MATLAB ' version];
+end
+fprintf('pairkernels: building %d module(s) for the %s profile with %s into %s\n', ...
+        numel(names), opts.profile, host, opts.outdir);
+
+built = {};
+failed = {};
+for k = 1:numel(names)
+    name = names{k};
+    src = fullfile(root, 'kernels', [entries{k} '.cpp']);
+    out = fullfile(opts.outdir, [name ext]);
+    [fresh, started] = remove_previous(name, out);
+    try
+        if in_octave
+            args = [{'--mex'}, common, {'-o', out, src, gateway_src}];
+            if opts.verbose
+                args{end+1} = '--verbose'; %#ok<AGROW>
+            end
+            [text, status] = mkoctfile(args{:});
+            if ~isempty(text)
+                fprintf('%s\n', text);
+            end
+        else
+            args = [flags, common, {'-outdir', opts.outdir, '-output', name, src, gateway_src}];
+            if opts.verbose
+                args{end+1} = '-v'; %#ok<AGROW>
+            else
+                args{end+1} = '-silent'; %#ok<AGROW>
+            end
+            mex(args{:});
+            status = 0;
+        end
+    catch err
+        fprintf('%s\n', err.message);
+        status = 1;
+    end
+    if status == 0 && was_written(out, fresh, started)
+        copy_help(root, entries{k}, opts.outdir, name);
+        built{end+1} = out; %#ok<AGROW>
+        fprintf('  built   %s\n', [name ext]);
+    else
+        failed{end+1} = name; %#ok<AGROW>
+        fprintf('  FAILED  %s\n', name);
+    end
+end
+
+fprintf('pairkernels: %d of %d module(s) built', numel(built), numel(names));
+if isempty(failed)
+    fprintf('; call them after addpath(''%s'')\n', opts.outdir);
+else
+    fprintf('\n');
+    error('pairkernels:build:failed', 'These modules failed to build: %s', ...
+          strjoin(failed, ', '));
+end
+if nargout == 0
+    clear built
+end
+end
+
+function opts = parse_options(root, args)
+opts = struct('outdir', fullfile(root, 'mex'), 'profile', default_profile(), ...
+              'modules', {{}}, 'verbose', false);
+if mod(numel(args), 2) ~= 0
+    error('pairkernels:build:options', 'Options come as name-value pairs.');
+end
+for k = 1:2:numel(args)
+    key = lower(args{k});
+    value = args{k + 1};
+    switch key
+        case 'outdir'
+            opts.outdir = absolute(value);
+        case 'profile'
+            if ~any(strcmp(value, {'linux', 'windows', 'macos'}))
+                error('pairkernels:build:options', ...
+                      'The profile is ''linux'', ''windows'' or ''macos'', not ''%s''.', value);
+            end
+            opts.profile = value;
+        case 'modules'
+            if ischar(value)
+                value = {value};
+            end
+            opts.modules = value;
+        case 'verbose'
+            opts.verbose = logical(value);
+        otherwise
+            error('pairkernels:build:options', 'Unknown option ''%s''.', args{k});
+    end
+end
+end
+
+function profile = default_profile()
+if ispc
+    profile = 'windows';
+elseif ismac
+    profile = 'macos';
+else
+    profile = 'linux';
+end
+end
+
+function path = absolute(path)
+if ~(strncmp(path, '/', 1) || strncmp(path, '\', 1) || ...
+     (numel(path) >= 2 && path(2) == ':'))
+    path = fullfile(pwd, path);
+end
+end
+
+% The modules as '<subsystem folder>/<module name>' entries, from the module list of the CMake
+% build (cmake/modules.cmake), or from the sources when that list is absent.
+function [entries, names] = module_entries(root)
+listing = fullfile(root, 'cmake', 'modules.cmake');
+entries = {};
+if exist(listing, 'file')
+    text = fileread(listing);
+    found = regexp(text, '(?m)^\s*([a-z_]+/[a-z_]+)\s*$', 'tokens');
+    entries = cellfun(@(t) t{1}, found, 'UniformOutput', false);
+end
+if isempty(entries)
+    files = dir(fullfile(root, 'kernels', '*', '*.cpp'));
+    for k = 1:numel(files)
+        [~, sub] = fileparts(files(k).folder);
+        entries{end+1} = [sub '/' files(k).name(1:end-4)]; %#ok<AGROW>
+    end
+end
+names = cell(size(entries));
+for k = 1:numel(entries)
+    [~, names{k}] = fileparts(entries{k});
+end
+end
+
+% GCC or Clang through mkoctfile: its compiler flags come from CXXFLAGS, which it takes from
+% the environment when set there. RESTORE puts the environment back as it was.
+function [flags, restore] = octave_flags()
+before = getenv('CXXFLAGS');
+base = strtrim(mkoctfile('-p', 'CXXFLAGS'));
+refuse_fast_math(base);
+setenv('CXXFLAGS', [base ' -std=c++17 -ffp-contract=off -fno-fast-math']);
+flags = {};
+if isempty(before)
+    restore = @() unsetenv('CXXFLAGS');
+else
+    restore = @() setenv('CXXFLAGS', before);
+end
+end
+
+function flags = matlab_flags()
+cc = mex.getCompilerConfigurations('C++', 'Selected');
+if isempty(cc)
+    error('pairkernels:build:noCompiler', ...
+          'No C++ compiler is selected for mex: run "mex -setup C++" first.');
+end
+refuse_fast_math(cc.Details.CompilerFlags);
+if strncmpi(cc.Manufacturer, 'Microsoft', 9)
+    flags = {'COMPFLAGS=$COMPFLAGS /fp:precise /std:c++17'};
+else
+    flags = {'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math'};
+end
+if ~verLessThan('matlab', '9.4')   % R2018a introduced the API choice; R2017b is its old API
+    flags = [{'-R2017b'}, flags];
+end
+end
+
+function refuse_fast_math(configured)
+bad = regexp(configured, '(-ffast-math|-Ofast|-ffp-contract=fast|-funsafe-math\S*|/fp:fast)', ...
+             'match', 'once');
+if ~isempty(bad)
+    error('pairkernels:build:fastMath', ...
+          ['The compiler is configured with %s, which changes results; remove it from the ' ...
+           'compiler flags first.'], bad);
+end
+end
+
+% Unloads the module and removes its previous file, so that a file found after the build is
+% this build's. Where the old file cannot be removed, its time stamp tells.
+function [removed, started] = remove_previous(name, out)
+started = now;
+if exist(name) == 3 %#ok<EXIST>
+    clear(name);
+end
+removed = true;
+if exist(out, 'file')
+    delete(out);
+    removed = ~exist(out, 'file');
+end
+end
+
+function ok = was_written(out, removed, started)
+info = dir(out);
+ok = numel(info) == 1 && (removed || info.datenum >= started - 2 / 86400);
+end
+
+function copy_help(root, entry, outdir, name)
+help_src = fullfile(root, 'kernels', [entry '.m']);
+help_dst = fullfile(outdir, [name '.m']);
+if exist(help_src, 'file') && ~strcmp(help_src, help_dst)
+    copyfile(help_src, help_dst);
+end
+end

@@ -1,0 +1,80 @@
+## build_pairkernels, the build script for users inside Octave: it builds modules with their help
+## into a folder of one's choice, with contraction off and the chosen profile, checks each
+## build's status and leaves CXXFLAGS as it found it.
+
+%!shared root, outdir
+%! global PAIRKERNELS_SOURCE_DIR
+%! root = PAIRKERNELS_SOURCE_DIR;
+%! outdir = tempname ();
+
+%!test
+%! ## two modules in the windows profile: the folder shadows the suite's build, and the modules
+%! ## take the windows forms (clamped_pair_model_gap reads an eighth argument)
+%! addpath (root);
+%! unwind_protect
+%!   setenv ("CXXFLAGS", "-O2");
+%!   log = evalc ("built = build_pairkernels ('outdir', outdir, 'profile', 'windows', 'modules', {'pair_residual', 'clamped_pair_model_gap'}, 'verbose', true);");
+%!   assert (getenv ("CXXFLAGS"), "-O2");
+%!   assert (sort (built), sort ({fullfile(outdir, "pair_residual.mex"), fullfile(outdir, "clamped_pair_model_gap.mex")}));
+%!   ## every compile command carries the flags
+%!   compiles = regexp (log, '(?m)^\S*g\+\+ -c [^\n]*', "match");
+%!   assert (numel (compiles), 4);
+%!   assert (all (cellfun (@(c) ! isempty (strfind (c, " -ffp-contract=off")), compiles)));
+%!   assert (all (cellfun (@(c) ! isempty (strfind (c, " -fno-fast-math")), compiles)));
+%!   assert (all (cellfun (@(c) ! isempty (strfind (c, "-DPK_PROFILE_WINDOWS")), compiles)));
+%!   addpath (outdir);
+%!   assert (fileparts (which ("clamped_pair_model_gap")), outdir);
+%!   assert (fileparts (file_in_loadpath ("pair_residual.m")), outdir);
+%!   ## the copied help's windows example holds for the module just built
+%!   for name = {"clamped_pair_model_gap", "pair_residual"}
+%!     ex = pk_help_examples (get_help_text (name{1}), "windows");
+%!     assert (! isempty (ex));
+%!     for x = ex
+%!       [names, actual, expected] = pk_run_example (x);
+%!       for k = 1:numel (names)
+%!         assert (pk_same_bits (actual{k}, expected{k}), [name{1} ": " names{k}]);
+%!       endfor
+%!     endfor
+%!   endfor
+%!   assert (pk_error_id (@clamped_pair_model_gap, 2, 1, ones (2), [1 2], ones (1, 4), [3 5], 1),
+%!           "pairkernels:clamped_pair_model_gap:nargin");
+%! unwind_protect_cleanup
+%!   rmpath (outdir);
+%!   clear clamped_pair_model_gap pair_residual
+%!   unsetenv ("CXXFLAGS");
+%! end_unwind_protect
+
+%!test
+%! ## a failing compile is reported as a failure, not taken for a build; the old file is gone
+%! addpath (root);
+%! unwind_protect
+%!   setenv ("CXXFLAGS", "-fno-such-flag-pairkernels");
+%!   try
+%!     evalc ("build_pairkernels ('outdir', outdir, 'modules', 'pair_residual');");
+%!     error ("build_pairkernels did not fail");
+%!   catch err
+%!     assert (err.identifier, "pairkernels:build:failed");
+%!     assert (! isempty (strfind (err.message, "pair_residual")));
+%!   end_try_catch
+%!   assert (! exist (fullfile (outdir, "pair_residual.mex"), "file"));
+%!   assert (getenv ("CXXFLAGS"), "-fno-such-flag-pairkernels");
+%!   ## value-changing flags are refused before anything is compiled
+%!   setenv ("CXXFLAGS", "-O2 -ffast-math");
+%!   assert (pk_error_id (@build_pairkernels, "outdir", outdir, "modules", "pair_matrix_step"),
+%!           "pairkernels:build:fastMath");
+%!   assert (! exist (fullfile (outdir, "pair_matrix_step.mex"), "file"));
+%! unwind_protect_cleanup
+%!   unsetenv ("CXXFLAGS");
+%! end_unwind_protect
+
+%!test
+%! addpath (root);
+%! assert (pk_error_id (@build_pairkernels, "modules", {"no_such_module"}), "pairkernels:build:unknownModule");
+%! assert (pk_error_id (@build_pairkernels, "profile", "solaris"), "pairkernels:build:options");
+%! assert (pk_error_id (@build_pairkernels, "outdir"), "pairkernels:build:options");
+
+%!test
+%! confirm_recursive_rmdir (false, "local");
+%! if (exist (outdir, "dir"))
+%!   rmdir (outdir, "s");
+%! endif
