@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 600
 CI_FUZZ_SECONDS ?= 60
 OCTAVE       := octave-cli --norc --no-history --quiet
 
-.PHONY: all deps build test test-main sanitize fuzz fuzz-short bench demo clean
+.PHONY: all deps build test test-main sanitize fuzz fuzz-short bench demo dist clean
 
 all: build
 
@@ -55,6 +55,10 @@ bench: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPAIRKERNELS_PROFILE=$(PROFILE) -DPAIRKERNELS_BENCH=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target pairkernels_bench
 	$(BUILD_DIR)/bench/pairkernels_bench
+
+# The GNU Octave package $(BUILD_DIR)/pairkernels-<version>.tar.gz: pkg install builds it.
+dist:
+	tools/make-dist.sh $(BUILD_DIR)
 
 demo: build
 	$(OCTAVE) demo/demo.m $(BUILD_DIR)/octave
