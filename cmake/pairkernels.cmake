@@ -4,6 +4,12 @@
 
 set(PAIRKERNELS_PROFILES linux windows macos)
 
+# Installed layout (cmake --install): <libdir>/pairkernels/octave holds the Octave modules of the
+# selected profile with their help; <libdir>/pairkernels/standin/<profile> the stand-in-host
+# modules, beside the stand-in host libraries in <libdir>/pairkernels/standin/lib.
+include(GNUInstallDirs)
+set(PAIRKERNELS_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/pairkernels)
+
 # ISA_MAX (optional 7th argument) caps the instruction set the kernels may pick at run time.
 function(_pairkernels_module_target target source host profile outdir suffix)
   add_library(${target} MODULE ${source})
@@ -74,6 +80,9 @@ function(pairkernels_add_host host)
       foreach(profile IN LISTS profiles)
         _pairkernels_module_target(standin_${profile}_${name} ${source} standin ${profile}
           ${PROJECT_BINARY_DIR}/standin/${profile} ".mexa64")
+        set_target_properties(standin_${profile}_${name} PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
+        install(TARGETS standin_${profile}_${name} COMPONENT standin
+          LIBRARY DESTINATION ${PAIRKERNELS_INSTALL_DIR}/standin/${profile})
       endforeach()
       # The linux profile again with the run-time choice capped at SSE2 and at AVX2, so that the
       # tests reach every kernel variant this machine can run.
@@ -100,6 +109,10 @@ function(pairkernels_add_host host)
           COMMENT "Help text ${name}.m for ${outdir}")
         list(APPEND help_files ${outdir}/${name}.m)
       endforeach()
+      install(TARGETS octave_${PAIRKERNELS_PROFILE}_${name} COMPONENT octave
+        LIBRARY DESTINATION ${PAIRKERNELS_INSTALL_DIR}/octave)
+      install(FILES ${PROJECT_SOURCE_DIR}/kernels/${entry}.m COMPONENT octave
+        DESTINATION ${PAIRKERNELS_INSTALL_DIR}/octave)
     endif()
   endforeach()
   if(help_files)
