@@ -100,8 +100,6 @@ for k = 1:numel(names)
             args = [flags, common, {'-outdir', opts.outdir, '-output', name, src, gateway_src}];
             if opts.verbose
                 args{end+1} = '-v'; %#ok<AGROW>
-            else
-                args{end+1} = '-silent'; %#ok<AGROW>
             end
             mex(args{:});
             status = 0;
