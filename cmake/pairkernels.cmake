@@ -4,6 +4,13 @@
 
 set(PAIRKERNELS_PROFILES linux windows macos)
 
+# The stand-in host's module files: ELF shared objects on Linux, DLLs when cross-built for Windows.
+if(WIN32)
+  set(PAIRKERNELS_MODULE_SUFFIX ".mexw64")
+else()
+  set(PAIRKERNELS_MODULE_SUFFIX ".mexa64")
+endif()
+
 function(_pairkernels_module_target target source host profile outdir suffix)
   add_library(${target} MODULE ${source})
   get_filename_component(name ${source} NAME_WE)
@@ -11,14 +18,20 @@ function(_pairkernels_module_target target source host profile outdir suffix)
   target_compile_definitions(${target} PRIVATE PK_PROFILE_${PROFILE_UPPER}=1)
   target_compile_options(${target} PRIVATE ${PAIRKERNELS_NUMERIC_FLAGS} -Wall -Wextra)
   target_link_libraries(${target} PRIVATE pairkernels_gateway_${host})
-  # The version script keeps mexFunction global at node MEX and makes everything else local;
-  # host libraries are linked even where nothing is called from them (libmat).
-  target_link_options(${target} PRIVATE
-    "-Wl,--version-script=${PROJECT_SOURCE_DIR}/gateway/mex.map" "-Wl,-z,defs" "-Wl,--no-as-needed")
+  if(WIN32)
+    # The .def file exports mexFunction by name at ordinal 1 and nothing else (no symbol of the
+    # statically linked runtime either); the DLL imports only from the host DLLs and Windows.
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/gateway/mex.def)
+  else()
+    # The version script keeps mexFunction global at node MEX and makes everything else local;
+    # host libraries are linked even where nothing is called from them (libmat).
+    target_link_options(${target} PRIVATE
+      "-Wl,--version-script=${PROJECT_SOURCE_DIR}/gateway/mex.map" "-Wl,-z,defs" "-Wl,--no-as-needed")
+    set_target_properties(${target} PROPERTIES LINK_DEPENDS "${PROJECT_SOURCE_DIR}/gateway/mex.map")
+  endif()
   set_target_properties(${target} PROPERTIES
     PREFIX "" SUFFIX "${suffix}" OUTPUT_NAME ${name}
-    LIBRARY_OUTPUT_DIRECTORY ${outdir}
-    LINK_DEPENDS "${PROJECT_SOURCE_DIR}/gateway/mex.map")
+    LIBRARY_OUTPUT_DIRECTORY ${outdir})
 endfunction()
 
 # Where the Octave build of a profile goes: build/octave for the selected one.
@@ -65,7 +78,7 @@ function(pairkernels_add_host host)
     if(host STREQUAL "standin")
       foreach(profile IN LISTS profiles)
         _pairkernels_module_target(standin_${profile}_${name} ${source} standin ${profile}
-          ${PROJECT_BINARY_DIR}/standin/${profile} ".mexa64")
+          ${PROJECT_BINARY_DIR}/standin/${profile} "${PAIRKERNELS_MODULE_SUFFIX}")
       endforeach()
     else()
       foreach(profile IN LISTS profiles)
