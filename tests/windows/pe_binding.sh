@@ -59,7 +59,7 @@ for file in "$@"; do
     problems+=("missing")
   else
     f=$(facts "$file")
-    has() { grep -qxF -- "$1" <<<"$f"; }
+    has() { [[ $'\n'$f$'\n' == *$'\n'"$1"$'\n'* ]]; }
     has "format pei-x86-64" || problems+=("not a PE32+ x86-64 file")
     has "dll" || problems+=("not a DLL")
     has "export-name $name" || problems+=("export directory names $(grep '^export-name' <<<"$f" | cut -d' ' -f2-), not $name")
