@@ -1,13 +1,15 @@
 # pairkernels: build, test and demo entry points. Every target installs what is missing first.
 BUILD_DIR    ?= build
 SAN_DIR      ?= build-sanitize
+WIN_BUILD_DIR ?= build-windows
 PROFILE      ?= linux
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 600
 CI_FUZZ_SECONDS ?= 60
 OCTAVE       := octave-cli --norc --no-history --quiet
 
-.PHONY: all deps build test test-main sanitize fuzz fuzz-short bench demo dist clean
+.PHONY: all deps build test test-main sanitize fuzz fuzz-short bench demo dist clean \
+        deps-windows build-windows test-windows
 
 all: build
 
@@ -19,11 +21,23 @@ build: deps
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Everything: the main build's C++ and Octave suites, the C++ suite again under ASan and UBSan,
-# and a short bounded fuzz run.
-test: test-main sanitize fuzz-short
+# a short bounded fuzz run, and the Windows build's suite under Wine.
+test: test-main sanitize fuzz-short test-windows
 
 test-main: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# The Windows x64 build, cross-compiled with MinGW-w64; its tests run under Wine.
+deps-windows:
+	@tools/install-deps.sh --windows
+
+build-windows: deps-windows
+	cmake -S . -B $(WIN_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DPAIRKERNELS_PROFILE=windows
+	cmake --build $(WIN_BUILD_DIR) -j $(JOBS)
+
+test-windows: build-windows
+	ctest --test-dir $(WIN_BUILD_DIR) --output-on-failure -j $(JOBS)
 
 # A second build tree with clang, AddressSanitizer and UndefinedBehaviorSanitizer (modules,
 # stand-in host and tests alike), plus the libFuzzer target.
@@ -64,6 +78,6 @@ demo: build
 	$(OCTAVE) demo/demo.m $(BUILD_DIR)/octave
 
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_BUILD_DIR)
 
 FORCE:

@@ -4,6 +4,14 @@
 
 set(PAIRKERNELS_PROFILES linux windows macos)
 
+# The stand-in host's module files: ELF shared objects on Linux, DLLs when cross-built for Windows.
+if(WIN32)
+  set(PAIRKERNELS_MODULE_SUFFIX ".mexw64")
+else()
+  set(PAIRKERNELS_MODULE_SUFFIX ".mexa64")
+endif()
+
+
 # Installed layout (cmake --install): <libdir>/pairkernels/octave holds the Octave modules of the
 # selected profile with their help; <libdir>/pairkernels/standin/<profile> the stand-in-host
 # modules, beside the stand-in host libraries in <libdir>/pairkernels/standin/lib.
@@ -21,18 +29,24 @@ function(_pairkernels_module_target target source host profile outdir suffix)
   endif()
   target_compile_options(${target} PRIVATE ${PAIRKERNELS_NUMERIC_FLAGS} -Wall -Wextra)
   target_link_libraries(${target} PRIVATE pairkernels_gateway_${host})
-  # The version script keeps mexFunction global at node MEX and makes everything else local;
-  # host libraries are linked even where nothing is called from them (libmat).
-  target_link_options(${target} PRIVATE
-    "-Wl,--version-script=${PROJECT_SOURCE_DIR}/gateway/mex.map" "-Wl,--no-as-needed")
-  if(NOT PAIRKERNELS_SANITIZE AND NOT PAIRKERNELS_FUZZ)
-    # Every symbol resolved at link time (sanitizer runtimes live in the executable instead).
-    target_link_options(${target} PRIVATE "-Wl,-z,defs")
+  if(WIN32)
+    # The .def file exports mexFunction by name at ordinal 1 and nothing else (no symbol of the
+    # statically linked runtime either); the DLL imports only from the host DLLs and Windows.
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/gateway/mex.def)
+  else()
+    # The version script keeps mexFunction global at node MEX and makes everything else local;
+    # host libraries are linked even where nothing is called from them (libmat).
+    target_link_options(${target} PRIVATE
+      "-Wl,--version-script=${PROJECT_SOURCE_DIR}/gateway/mex.map" "-Wl,--no-as-needed")
+    set_target_properties(${target} PROPERTIES LINK_DEPENDS "${PROJECT_SOURCE_DIR}/gateway/mex.map")
+    if(NOT PAIRKERNELS_SANITIZE AND NOT PAIRKERNELS_FUZZ)
+      # Every symbol resolved at link time (sanitizer runtimes live in the executable instead).
+      target_link_options(${target} PRIVATE "-Wl,-z,defs")
+    endif()
   endif()
   set_target_properties(${target} PROPERTIES
     PREFIX "" SUFFIX "${suffix}" OUTPUT_NAME ${name}
-    LIBRARY_OUTPUT_DIRECTORY ${outdir}
-    LINK_DEPENDS "${PROJECT_SOURCE_DIR}/gateway/mex.map")
+    LIBRARY_OUTPUT_DIRECTORY ${outdir})
 endfunction()
 
 # Where the Octave build of a profile goes: build/octave for the selected one.
@@ -79,7 +93,7 @@ function(pairkernels_add_host host)
     if(host STREQUAL "standin")
       foreach(profile IN LISTS profiles)
         _pairkernels_module_target(standin_${profile}_${name} ${source} standin ${profile}
-          ${PROJECT_BINARY_DIR}/standin/${profile} ".mexa64")
+          ${PROJECT_BINARY_DIR}/standin/${profile} "${PAIRKERNELS_MODULE_SUFFIX}")
         set_target_properties(standin_${profile}_${name} PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
         install(TARGETS standin_${profile}_${name} COMPONENT standin
           LIBRARY DESTINATION ${PAIRKERNELS_INSTALL_DIR}/standin/${profile})
@@ -94,7 +108,7 @@ function(pairkernels_add_host host)
             set(level 1)
           endif()
           _pairkernels_module_target(standin_linux-${cap}_${name} ${source} standin linux
-            ${PROJECT_BINARY_DIR}/standin/linux-${cap} ".mexa64" ${level})
+            ${PROJECT_BINARY_DIR}/standin/linux-${cap} "${PAIRKERNELS_MODULE_SUFFIX}" ${level})
         endforeach()
       endif()
     else()

@@ -1,7 +1,16 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build and the tests need and this machine lacks.
+#   install-deps.sh            the Linux build, its tests and the Octave modules
+#   install-deps.sh --windows  the Windows cross-build and its tests: MinGW-w64 (the posix-threads
+#                              compiler), GoogleTest's sources, Wine
 set -euo pipefail
 packages=(cmake make g++ binutils libgtest-dev libbenchmark-dev octave liboctave-dev clang libclang-rt-14-dev)
+if [ "${1:-}" = "--windows" ]; then
+  packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64)
+elif [ $# -gt 0 ]; then
+  echo "usage: $0 [--windows]" >&2
+  exit 2
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

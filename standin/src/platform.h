@@ -1,5 +1,6 @@
 // The stand-in host's platform code: guarded memory and module loading. One implementation per
-// platform (platform_posix.cpp here); nothing else in the host touches the operating system.
+// platform (platform_posix.cpp, platform_windows.cpp); nothing else in the host touches the
+// operating system.
 #ifndef PAIRKERNELS_STANDIN_PLATFORM_H
 #define PAIRKERNELS_STANDIN_PLATFORM_H
 

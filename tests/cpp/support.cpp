@@ -12,7 +12,7 @@
 namespace pktest {
 
 std::string module_path(const std::string &name, const std::string &profile) {
-    return std::string(PK_STANDIN_DIR) + "/" + profile + "/" + name + ".mexa64";
+    return std::string(PK_STANDIN_DIR) + "/" + profile + "/" + name + PK_MODULE_SUFFIX;
 }
 
 const pkhost::Module &module(const std::string &name, const std::string &profile) {

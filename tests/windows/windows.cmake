@@ -1,0 +1,38 @@
+# Test tooling of the Windows cross-build: GoogleTest built from Debian's source package with the
+# cross compiler, Wine to run the test program, and the check of every module DLL's binding.
+
+set(PAIRKERNELS_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to build for Windows")
+if(NOT EXISTS ${PAIRKERNELS_GTEST_SOURCE}/CMakeLists.txt)
+  message(FATAL_ERROR "No GoogleTest sources in ${PAIRKERNELS_GTEST_SOURCE} (Debian package googletest)")
+endif()
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${PAIRKERNELS_GTEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# The test program runs under Wine (tests/windows/wine.sh), in a prefix of its own inside the
+# build tree.
+find_program(PAIRKERNELS_WINE64 wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+find_program(PAIRKERNELS_WINE64 wine64)
+if(NOT PAIRKERNELS_WINE64)
+  message(WARNING "wine64 not found: the Windows tests cannot run (make test-windows installs it)")
+  set(PAIRKERNELS_WINE64 /usr/lib/wine/wine64)
+endif()
+set(PAIRKERNELS_WINE bash ${CMAKE_CURRENT_LIST_DIR}/wine.sh ${PROJECT_BINARY_DIR}/wineprefix
+  ${PAIRKERNELS_WINE64})
+
+# Every module DLL of every profile, as the module list names them.
+set(module_files)
+foreach(profile IN LISTS PAIRKERNELS_PROFILES)
+  foreach(entry IN LISTS PAIRKERNELS_MODULES)
+    get_filename_component(name ${entry} NAME)
+    list(APPEND module_files ${PROJECT_BINARY_DIR}/standin/${profile}/${name}${PAIRKERNELS_MODULE_SUFFIX})
+  endforeach()
+endforeach()
+add_test(NAME windows_module_binding
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/pe_binding.sh ${CMAKE_OBJDUMP} ${module_files})
+# The check must be able to fail: the host's libmx.dll exports many symbols and imports no host call.
+add_test(NAME windows_module_binding_rejects_other_dlls
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/pe_binding.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:mx>)
+set_tests_properties(windows_module_binding windows_module_binding_rejects_other_dlls
+  PROPERTIES LABELS windows)
+set_tests_properties(windows_module_binding_rejects_other_dlls PROPERTIES WILL_FAIL TRUE)
