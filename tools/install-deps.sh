@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build and the tests need and this machine lacks.
+#   tools/install-deps.sh                 the build, the tests and the C++ benchmarks
+#   tools/install-deps.sh bench-octave    also what the Octave benchmark's chart needs (gnuplot
+#                                         without X, and the font Octave's text renderer expects)
 set -euo pipefail
 packages=(cmake make g++ binutils libgtest-dev libbenchmark-dev octave liboctave-dev clang libclang-rt-14-dev)
+if [ "${1:-}" = "bench-octave" ]; then
+  packages+=(gnuplot-nox fonts-freefont-otf)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
