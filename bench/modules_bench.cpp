@@ -288,6 +288,16 @@ std::string read_first(const char *file, const char *key) {
     return "?";
 }
 
+// The one-minute load average: other work on the machine shows in wall-clock medians.
+double load_average() {
+    double load = NAN;
+    if (FILE *f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%lf", &load) != 1) load = NAN;
+        std::fclose(f);
+    }
+    return load;
+}
+
 std::string fixed(double v, int digits) {
     char b[64];
     std::snprintf(b, sizeof b, "%.*f", digits, v);
@@ -295,7 +305,7 @@ std::string fixed(double v, int digits) {
 }
 
 void summarise(const Collector &col, const std::vector<Case> &all, const std::string &dir,
-               int repetitions) {
+               int repetitions, double load_before) {
     auto get = [&](const std::string &name) {
         auto it = col.seconds.find(name);
         return it == col.seconds.end() ? NAN : it->second;
@@ -308,18 +318,13 @@ void summarise(const Collector &col, const std::vector<Case> &all, const std::st
     const double fill_huge = get("host/zero_fill_128MiB/pages:huge");
 
     std::ostringstream md, csv;
-    double load[3] = {0, 0, 0};
-    if (FILE *f = std::fopen("/proc/loadavg", "r")) {
-        if (std::fscanf(f, "%lf %lf %lf", &load[0], &load[1], &load[2]) != 3) load[0] = NAN;
-        std::fclose(f);
-    }
     char date[32];
     const std::time_t now = std::time(nullptr);
     std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", std::gmtime(&now));
-    const std::string mem = read_first("/proc/meminfo", "MemTotal");
-    md << "Machine: " << read_first("/proc/cpuinfo", "model name") << ", "
-       << benchmark::CPUInfo::Get().num_cpus << " cores, " << mem << " memory; " << date
-       << ", load average " << fixed(load[0], 2) << " after the run.\n\n"
+    md << "Run " << date << " on " << read_first("/proc/cpuinfo", "model name") << " ("
+       << benchmark::CPUInfo::Get().num_cpus << " cores, " << read_first("/proc/meminfo", "MemTotal")
+       << "); load average " << fixed(load_before, 2) << " before the run, "
+       << fixed(load_average(), 2) << " after.\n\n"
        << "Streaming bandwidth (triad a = b + s*c over 3 arrays of "
        << (kTriadDoubles * 8 >> 20) << " MiB, 24 bytes per element): " << fixed(bandwidth / 1e9, 2)
        << " GB/s. Host overhead per call (pair_matrix_step, N = 1): "
@@ -338,7 +343,9 @@ void summarise(const Collector &col, const std::vector<Case> &all, const std::st
        << "allocator. *Bound*: bytes the call must move divided by the triad bandwidth, over the "
        << "module's time; the bytes are every input element the kernel needs read once, the "
        << "result once for the host's zero fill and once more for the elements the kernel must "
-       << "store (only those that can end non-zero, for the mostly-zero N*N*N results).\n\n"
+       << "store (only those that can end non-zero, for the mostly-zero N*N*N results). Above 100% the "
+       << "zero fill and the kernel's stores met in the cache instead of passing through memory "
+       << "twice.\n\n"
        << "| Module | Size | Module ms | Literal ms | Module / literal | MB moved | Module GB/s | "
           "Bandwidth bound |\n"
        << "|---|---|---:|---:|---:|---:|---:|---:|\n";
@@ -416,8 +423,9 @@ int main(int argc, char **argv) {
     }
 
     Collector collector;
+    const double load_before = load_average();
     benchmark::RunSpecifiedBenchmarks(&collector);
     benchmark::Shutdown();
-    summarise(collector, all, dir, repetitions);
+    summarise(collector, all, dir, repetitions, load_before);
     return 0;
 }

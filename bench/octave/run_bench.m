@@ -217,6 +217,7 @@ endfor
 thp = strtrim (fileread ("/sys/kernel/mm/transparent_hugepage/enabled"));
 printf ("Run '%s': %s; transparent huge pages: %s\n", label, strtrim (settings), thp);
 
+load_before = sscanf (fileread ("/proc/loadavg"), "%f", 1);
 fid = fopen (args{3}, "w");
 fprintf (fid, "label,module,form,size,module_s,octave_s,speedup,floor_s,module_over_floor,difference,expression\n");
 for c = cases (has_windows)
@@ -249,5 +250,7 @@ for c = cases (has_windows)
            c.label, t_module, t_octave, t_octave/t_module, t_floor, t_module/t_floor, diff,
            strrep (c.note, "\"", "'"));
 endfor
-fprintf (fid, "# %s; transparent huge pages: %s\n", strtrim (settings), thp);
+fprintf (fid, "# %s; transparent huge pages: %s; %s, load average %.2f before the run, %.2f after\n",
+         strtrim (settings), thp, datestr (now (), "yyyy-mm-dd HH:MM"), load_before,
+         sscanf (fileread ("/proc/loadavg"), "%f", 1));
 fclose (fid);
