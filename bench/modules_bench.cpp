@@ -329,8 +329,9 @@ void summarise(const Collector &col, const std::vector<Case> &all, const std::st
        << (kTriadDoubles * 8 >> 20) << " MiB, 24 bytes per element): " << fixed(bandwidth / 1e9, 2)
        << " GB/s. Host overhead per call (pair_matrix_step, N = 1): "
        << fixed(logged * 1e6, 2) << " us with the call log, " << fixed(quiet * 1e6, 2)
-       << " us without; of which creating and freeing a guarded 1-by-1 result: "
-       << fixed(alloc * 1e6, 2) << " us. Modules are timed with the call log off.\n\n"
+       << " us without; creating and freeing an untouched guarded 1-by-1 array alone: "
+       << fixed(alloc * 1e6, 2) << " us (a call also faults in its result's page and unmaps it "
+       << "once written). Modules are timed with the call log off.\n\n"
        << "Host zero fill of a fresh 128 MiB result (first touch of every page): "
        << fixed(8.0 * kFillDoubles / fill_small / 1e9, 2) << " GB/s with 4 KiB pages, "
        << fixed(8.0 * kFillDoubles / fill_huge / 1e9, 2) << " GB/s with transparent huge pages. "
