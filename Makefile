@@ -7,9 +7,11 @@ JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 600
 CI_FUZZ_SECONDS ?= 60
 OCTAVE       := octave-cli --norc --no-history --quiet
+BENCH_RESULTS ?= $(BUILD_DIR)/bench-results
+BENCH_ARGS   ?=
 
-.PHONY: all deps build test test-main sanitize fuzz fuzz-short bench demo dist clean \
-        deps-windows build-windows test-windows
+.PHONY: all deps build test test-main sanitize fuzz fuzz-short bench bench-octave bench-readme demo dist \
+        clean deps-windows build-windows test-windows
 
 all: build
 
@@ -64,11 +66,29 @@ fuzz: $(SAN_DIR)/fuzz/fuzz_modules
 	    -print_final_stats=1 -artifact_prefix=$(SAN_DIR)/ $(SAN_DIR)/corpus fuzz/corpus || exit 1; \
 	done
 
-# Builds and runs the benchmarks (bench/) against the stand-in-host modules.
+# Builds and runs the C++ benchmarks (bench/) against the stand-in-host modules; the summary goes
+# to $(BENCH_RESULTS)/bench.md and bench.csv. BENCH_ARGS passes Google Benchmark flags (for example
+# --benchmark_filter=pair_residual) and --pk_repetitions=N, --pk_huge_pages=0.
 bench: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPAIRKERNELS_PROFILE=$(PROFILE) -DPAIRKERNELS_BENCH=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target pairkernels_bench
-	$(BUILD_DIR)/bench/pairkernels_bench
+	mkdir -p $(BENCH_RESULTS)
+	$(BUILD_DIR)/bench/pairkernels_bench --pk_results=$(BENCH_RESULTS) $(BENCH_ARGS)
+
+# The modules in GNU Octave against vectorized Octave expressions and the host's floor, under three
+# memory settings; writes $(BENCH_RESULTS)/octave.md, octave.png and one CSV per setting. Needs the
+# linux profile in build/octave (the default PROFILE).
+bench-octave: build
+	tools/install-deps.sh bench-octave
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target pairkernels_octave_floor
+	bench/octave/run.sh $(BUILD_DIR) $(BENCH_RESULTS)
+
+# Both benchmarks, one after the other, then their tables and chart into the README's performance
+# section.
+bench-readme:
+	$(MAKE) bench
+	$(MAKE) bench-octave
+	tools/update-readme-perf.sh $(BENCH_RESULTS)
 
 # The GNU Octave package $(BUILD_DIR)/pairkernels-<version>.tar.gz: pkg install builds it.
 dist:

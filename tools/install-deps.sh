@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build and the tests need and this machine lacks.
-#   install-deps.sh            the Linux build, its tests and the Octave modules
-#   install-deps.sh --windows  the Windows cross-build and its tests: MinGW-w64 (the posix-threads
-#                              compiler), GoogleTest's sources, Wine
+#   install-deps.sh                 the build, the tests and the C++ benchmarks
+#   install-deps.sh bench-octave    also what the Octave benchmark's chart needs (gnuplot without X,
+#                                   and the font Octave's text renderer expects)
+#   install-deps.sh --windows       the Windows cross-build and its tests: MinGW-w64 (the
+#                                   posix-threads compiler), GoogleTest's sources, Wine
 set -euo pipefail
 packages=(cmake make g++ binutils libgtest-dev libbenchmark-dev octave liboctave-dev clang libclang-rt-14-dev)
 if [ "${1:-}" = "--windows" ]; then
   packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64)
+elif [ "${1:-}" = "bench-octave" ]; then
+  packages+=(gnuplot-nox fonts-freefont-otf)
 elif [ $# -gt 0 ]; then
-  echo "usage: $0 [--windows]" >&2
+  echo "usage: $0 [--windows | bench-octave]" >&2
   exit 2
 fi
 missing=()

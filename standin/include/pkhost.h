@@ -56,6 +56,17 @@ PK_MX_API std::vector<double> values(const mxArray *a);  // real part, column-ma
 // failure would. For fuzzing, where sizes are arbitrary.
 PK_MX_API void set_result_limit(std::size_t bytes);
 
+// Whether calls record their host calls in CallResult::log (default: on). Each call reads the
+// setting once when it starts, so it may be changed from any thread at any time. Off, a call
+// builds no strings: for benchmarks, where the log would be part of the time measured.
+PK_MX_API void set_call_log(bool on);
+
+// Whether arrays created from now on (results included) ask the operating system for transparent
+// huge pages (default: off). A fresh result's zero fill happens page by page on first touch; with
+// 2 MiB pages instead of 4 KiB ones a large result costs a few hundred faults instead of tens of
+// thousands. For benchmarks; the guard pages stay as they are. Thread-safe.
+PK_MX_API void set_huge_pages(bool on);
+
 // What one call of a module's mexFunction did.
 struct CallResult {
     bool failed = false;
@@ -64,7 +75,8 @@ struct CallResult {
     Array result;         // plhs[0] after the call (empty when failed or never stored)
     bool other_slots_written = false;  // any plhs[k], k >= 1, set
     // Every host call the module made, in order, e.g. "mxGetScalar(prhs[0])",
-    // "mxCreateDoubleMatrix_700(3,1,0)", "mxGetPr(new#0 in plhs[0])".
+    // "mxCreateDoubleMatrix_700(3,1,0)", "mxGetPr(new#0 in plhs[0])"; empty while the call log
+    // is off (set_call_log).
     std::vector<std::string> log;
 };
 

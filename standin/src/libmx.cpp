@@ -42,10 +42,13 @@ struct CallContext {
     mxArray **plhs = nullptr;
     std::vector<mxArray *> created;
     std::vector<std::string> log;
+    bool logging = true;
 };
 
 thread_local CallContext *current = nullptr;
 std::atomic<std::size_t> result_limit{SIZE_MAX};
+std::atomic<bool> call_log{true};
+std::atomic<bool> huge_pages{false};
 
 std::string describe(const mxArray *a) {
     CallContext *c = current;
@@ -58,7 +61,7 @@ std::string describe(const mxArray *a) {
 }
 
 void record(const char *call, const mxArray *a) {
-    if (current != nullptr) current->log.push_back(std::string(call) + "(" + describe(a) + ")");
+    if (current != nullptr && current->logging) current->log.push_back(std::string(call) + "(" + describe(a) + ")");
 }
 
 std::size_t element_size(mxClassID cls) {
@@ -89,9 +92,10 @@ mxArray *make(mxClassID cls, int64_t rows, int64_t cols, int64_t stored, bool co
     a->elem_size = element_size(cls);
     a->stored = stored;
     try {
-        a->re = platform::guarded_alloc(static_cast<std::size_t>(stored) * a->elem_size);
+        const bool huge = huge_pages;
+        a->re = platform::guarded_alloc(static_cast<std::size_t>(stored) * a->elem_size, huge);
         if (complex)
-            a->im = platform::guarded_alloc(static_cast<std::size_t>(stored) * a->elem_size);
+            a->im = platform::guarded_alloc(static_cast<std::size_t>(stored) * a->elem_size, huge);
     } catch (...) {
         platform::guarded_free(a->re);
         delete a;
@@ -160,6 +164,10 @@ Array zeros(int64_t rows, int64_t cols) {
 }
 
 void set_result_limit(std::size_t bytes) { result_limit = bytes; }
+
+void set_call_log(bool on) { call_log = on; }
+
+void set_huge_pages(bool on) { huge_pages = on; }
 
 Array complex_doubles(const std::vector<double> &re, const std::vector<double> &im) {
     if (re.size() != im.size()) throw std::invalid_argument("complex_doubles: lengths differ");
@@ -255,6 +263,7 @@ CallResult Module::call(const std::vector<const mxArray *> &args, int nlhs) cons
     context.prhs = prhs.data();
     context.nrhs = static_cast<int>(prhs.size());
     context.plhs = plhs.data();
+    context.logging = call_log;
 
     CallResult out;
     CallContext *saved = current;
@@ -288,7 +297,7 @@ using pkhost::record;
 extern "C" {
 
 mxArray *mxCreateDoubleMatrix_700(int m, int n, mxComplexity flag) {
-    if (current != nullptr)
+    if (current != nullptr && current->logging)
         current->log.push_back("mxCreateDoubleMatrix_700(" + std::to_string(m) + "," +
                                std::to_string(n) + "," + std::to_string(static_cast<int>(flag)) +
                                ")");

@@ -12,13 +12,14 @@ namespace platform {
 
 // Memory for `bytes` bytes whose end abuts an inaccessible page (and which starts after one), so
 // the first access past the end faults. Zero-filled. For bytes == 0, `data` points at the
-// inaccessible page itself.
+// inaccessible page itself. With `huge_pages`, the operating system is asked to back the memory
+// with transparent huge pages where it can (fewer, larger page faults on first touch).
 struct Guarded {
     void *data = nullptr;
     void *base = nullptr;
     std::size_t mapped = 0;
 };
-Guarded guarded_alloc(std::size_t bytes);  // throws std::bad_alloc
+Guarded guarded_alloc(std::size_t bytes, bool huge_pages = false);  // throws std::bad_alloc
 void guarded_free(Guarded &g);
 
 void *module_open(const std::string &path, std::string &error);

@@ -9,7 +9,7 @@
 namespace pkhost {
 namespace platform {
 
-Guarded guarded_alloc(std::size_t bytes) {
+Guarded guarded_alloc(std::size_t bytes, bool huge_pages) {
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     const std::size_t body = (bytes + page - 1) / page * page;
     const std::size_t mapped = body + 2 * page;
@@ -20,6 +20,10 @@ Guarded guarded_alloc(std::size_t bytes) {
         munmap(base, mapped);
         throw std::bad_alloc();
     }
+#ifdef MADV_HUGEPAGE
+    // Advice only: where transparent huge pages are off or unavailable nothing changes.
+    if (huge_pages && body != 0) madvise(first, body, MADV_HUGEPAGE);
+#endif
     Guarded g;
     g.base = base;
     g.mapped = mapped;

@@ -2,8 +2,6 @@
 
 #include <stdexcept>
 
-#include "support.h"
-
 namespace pktest {
 
 namespace {
@@ -86,28 +84,6 @@ const ModuleInfo &find_module(const std::string &profile, const std::string &nam
     for (const ModuleInfo &m : catalog(profile))
         if (m.name == name) return m;
     throw std::invalid_argument("no module " + name);
-}
-
-std::vector<pkhost::Array> valid_call(const ModuleInfo &m, const Sizes &s, double t, uint64_t seed) {
-    std::vector<pkhost::Array> args;
-    for (const Arg &a : m.args) {
-        const std::string name = a.name;
-        if (a.kind == Kind::Array) {
-            const int64_t len = a.length(s) > 0 ? a.length(s) : 0;
-            args.push_back(pkhost::doubles(awkward_values(static_cast<std::size_t>(len), seed++)));
-        } else if (name == "N") {
-            args.push_back(pkhost::scalar(static_cast<double>(s.N)));
-        } else if (name == "K") {
-            args.push_back(pkhost::scalar(static_cast<double>(s.K)));
-        } else if (name == "r") {
-            args.push_back(pkhost::scalar(static_cast<double>(s.r)));
-        } else if (name == "m") {
-            args.push_back(pkhost::scalar(-t));
-        } else {
-            args.push_back(pkhost::scalar(t));
-        }
-    }
-    return args;
 }
 
 std::vector<const mxArray *> pointers(const std::vector<pkhost::Array> &args) {

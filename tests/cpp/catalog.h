@@ -43,8 +43,9 @@ const std::vector<ModuleInfo> &catalog(const std::string &profile);
 const ModuleInfo &find_module(const std::string &profile, const std::string &name);
 
 // Arguments of a valid call: sizes as given, t = `t`, m = -`t`, arrays of exactly the required
-// length filled with pktest::awkward_values(seed).
-std::vector<pkhost::Array> valid_call(const ModuleInfo &m, const Sizes &s, double t, uint64_t seed);
+// length filled with pktest::awkward_values(seed, special), each array from its own seed.
+std::vector<pkhost::Array> valid_call(const ModuleInfo &m, const Sizes &s, double t, uint64_t seed,
+                                      double special = 0.1);
 
 std::vector<const mxArray *> pointers(const std::vector<pkhost::Array> &args);
 

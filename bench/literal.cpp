@@ -1,0 +1,316 @@
+#include "literal.h"
+
+#include <cmath>
+#include <stdexcept>
+
+namespace pkliteral {
+
+void pair_difference_blocks(int32_t N, int32_t K, const double *X, double *R) {
+    if (N <= 0) return;
+    const int64_t n = N, kw = K;
+    for (int64_t i = 0; i < n; ++i)
+        for (int64_t j = 0; j < n; ++j)
+            for (int64_t k = 0; k < kw; ++k)
+                R[(j * kw + k) * n * n + i * n + j] = X[j * kw + k] - X[i * kw + k];
+}
+
+void item_squared_norms(int32_t N, int32_t K, const double *X, double *Q) {
+    if (N <= 0) return;
+    const int64_t n = N, kw = K;
+    for (int64_t i = 0; i < n; ++i) {
+        Q[i] = 0.0;
+        for (int64_t k = 0; k < kw; ++k) {
+            const double square = X[i * kw + k] * X[i * kw + k];
+            Q[i] = Q[i] + square;
+        }
+    }
+}
+
+void repeated_vector_sum(int32_t N, int32_t K, const double *A, const double *B, double *C) {
+    if (N <= 0) return;
+    const int64_t n = N;
+    for (int64_t i = 0; i < n; ++i) {
+        C[i] = 0.0;
+        for (int32_t rep = 0; rep < K; ++rep) {
+            // Each repetition is a real load, add and store; the compiler may not merge them.
+            __asm__ __volatile__("" ::: "memory");
+            C[i] = A[i] + B[i];
+        }
+    }
+}
+
+void pair_difference_vectors(int32_t N, int32_t K, const double *X, double *D) {
+    if (N <= 0) return;
+    const int64_t n = N, kw = K;
+    for (int64_t i = 0; i < n; ++i)
+        for (int64_t j = 0; j < n; ++j)
+            for (int64_t k = 0; k < kw; ++k) D[(i * n + j) * kw + k] = X[i * kw + k] - X[j * kw + k];
+}
+
+void pair_scatter_reciprocal(int32_t N, int32_t K, const double *P, double *R) {
+    if (N <= 0 || K <= 0) return;
+    const int64_t n = N, kw = K;
+    std::vector<double> S(static_cast<std::size_t>(kw * kw));
+    for (int64_t i = 0; i < n; ++i) {
+        for (int64_t a = 0; a < kw; ++a)
+            for (int64_t b = 0; b < kw; ++b) S[a * kw + b] = 0.0;
+        for (int64_t j = 0; j < n; ++j)
+            for (int64_t a = 0; a < kw; ++a)
+                for (int64_t b = 0; b < kw; ++b) {
+                    const double product = P[(j * n + i) * kw + a] * P[(j * n + i) * kw + b];
+                    S[a * kw + b] = S[a * kw + b] + product;
+                }
+        for (int64_t a = 0; a < kw; ++a)
+            for (int64_t b = 0; b < kw; ++b) R[i * kw * kw + a * kw + b] = 1.0 / S[a * kw + b];
+    }
+}
+
+void item_pair_scatter(int32_t N, int32_t K, int32_t r, const double *W, double *S) {
+    const int64_t n = N, kw = K;
+    if (K > 0)
+        for (int64_t p = 0; p < kw * kw; ++p) S[p] = 0.0;
+    if (N <= 0 || K <= 0) return;
+    for (int64_t i = 0; i < n; ++i) {
+        const int64_t base = (r + i * n) * kw;
+        for (int64_t a = 0; a < kw; ++a)
+            for (int64_t b = 0; b < kw; ++b) {
+                const double product = W[base + a] * W[base + b];
+                S[a * kw + b] = S[a * kw + b] + product;
+            }
+    }
+}
+
+void item_pair_tensor(int32_t N, double *E) {
+    if (N <= 0) return;
+    const int64_t n = N;
+    for (int64_t p = 0; p < n * n * n; ++p) E[p] = 0.0;
+    for (int64_t i = 0; i < n; ++i)
+        for (int64_t j = 0; j < n; ++j) {
+            E[i * n * n + j * n + i] = 1.0;
+            E[i * n * n + j * n + j] = E[i * n * n + j * n + j] - 1.0;
+        }
+}
+
+void item_net_balance(int32_t N, const double *A, double *y) {
+    if (N <= 0) return;
+    const int64_t n = N;
+    for (int64_t i = 0; i < n; ++i) {
+        double s = 0.0;
+        for (int64_t j = 0; j < n; ++j) {
+            s = s + A[i * n + j];
+            s = s - A[j * n + i];
+        }
+        y[i] = s;
+    }
+}
+
+void item_closed_form_update(int32_t N, int32_t K, double t, const double *U, const double *V,
+                             const double *W, const double *x, const double *d, const double *Z,
+                             double *y) {
+    if (N <= 0) return;
+    const int64_t n = N, kw = K;
+    std::vector<double> cu(n), ru(n), cv(n), rv(n), p(n), q(n), e(n);
+    for (int64_t i = 0; i < n; ++i) {
+        cu[i] = ru[i] = cv[i] = rv[i] = p[i] = q[i] = 0.0;
+        for (int64_t j = 0; j < n; ++j) {
+            cu[i] = cu[i] + U[i * n + j];
+            ru[i] = ru[i] + U[j * n + i];
+            cv[i] = cv[i] + V[i * n + j];
+            rv[i] = rv[i] + V[j * n + i];
+            for (int64_t k = 0; k < kw; ++k) {
+                const double pk = W[(i * n + j) * kw + k] * Z[j * kw + k];
+                p[i] = p[i] + pk;
+                const double qk = W[(j * n + i) * kw + k] * Z[i * kw + k];
+                q[i] = q[i] + qk;
+            }
+        }
+    }
+    const double two_n = static_cast<double>(2 * N);
+    const double g = 1.0 / ((two_n * t + 1.0) - t * 2.0);
+    for (int64_t i = 0; i < n; ++i) {
+        e[i] = 0.0;
+        for (int64_t j = 0; j < n; ++j)
+            if (j != i) e[i] = e[i] + x[j];
+        const double a = (d[i] + ru[i]) - cu[i];
+        const double b = ((((2.0 * e[i]) + rv[i]) - cv[i]) - q[i]) + p[i];
+        y[i] = (a + t * b) * g;
+    }
+}
+
+void pair_difference_operator(int32_t N, double *D) {
+    if (N <= 0) return;
+    const int64_t n = N;
+    for (int64_t i = 0; i < n; ++i)
+        for (int64_t j = 0; j < n; ++j) {
+            D[i * n * (n + 1) + j] = 1.0;
+            D[i * n * n + j * n + i] = D[i * n * n + j * n + i] - 1.0;
+        }
+}
+
+void transformed_pair_vector_sum(int32_t N, int32_t K, double t, const double *A, const double *B,
+                                 const double *v, const double *W, const double *M, double *R) {
+    if (N <= 0 || K <= 0) return;
+    const int64_t n = N, kw = K;
+    std::vector<double> s(static_cast<std::size_t>(kw));
+    const double r = 1.0 / t;
+    for (int64_t i = 0; i < n; ++i) {
+        for (int64_t k = 0; k < kw; ++k) s[k] = 0.0;
+        for (int64_t j = 0; j < n; ++j) {
+            const double h = (r * A[j * n + i] + B[j * n + i]) - (v[i] - v[j]);
+            for (int64_t k = 0; k < kw; ++k) s[k] = h * W[(j * n + i) * kw + k] + s[k];
+        }
+        for (int64_t k = 0; k < kw; ++k) {
+            double sum = 0.0;
+            for (int64_t l = 0; l < kw; ++l) sum = sum + s[l] * M[i * kw * kw + l * kw + k];
+            R[i * kw + k] = sum;
+        }
+    }
+}
+
+void pair_inner_product_residual(int32_t N, const double *P, const double *W, const double *X,
+                                 double *R, int32_t K) {
+    if (N <= 0) return;
+    const int64_t n = N, kw = K;
+    for (int64_t i = 0; i < n; ++i)
+        for (int64_t j = 0; j < n; ++j) {
+            double s = 0.0;
+            for (int64_t k = 0; k < kw; ++k) s = s + W[(i * n + j) * kw + k] * X[j * kw + k];
+            R[i * n + j] = P[i * n + j] - s;
+        }
+}
+
+void clamped_pair_model_gap(int32_t N, double t, const double *P, const double *q, const double *W,
+                            const double *X, double *R, int32_t K, double bound) {
+    if (N <= 0) return;
+    const int64_t n = N, kw = K;
+    for (int64_t i = 0; i < n; ++i)
+        for (int64_t j = 0; j < n; ++j) {
+            double s = 0.0;
+            for (int64_t k = 0; k < kw; ++k) s = s + W[(i * n + j) * kw + k] * X[j * kw + k];
+            s = s + q[j];
+            s = s - q[i];
+            const double g = s - P[i * n + j] / t;
+            R[i * n + j] = g > bound ? bound : g;
+        }
+}
+
+void pair_residual(int32_t N, const double *P, const double *q, const double *W, const double *X,
+                   double *R, int32_t K) {
+    if (N <= 0) return;
+    const int64_t n = N, kw = K;
+    for (int64_t i = 0; i < n; ++i)
+        for (int64_t j = 0; j < n; ++j) {
+            double s = 0.0;
+            for (int64_t k = 0; k < kw; ++k) s = s + W[(i * n + j) * kw + k] * X[j * kw + k];
+            s = s + q[j];
+            s = s - q[i];
+            R[i * n + j] = P[i * n + j] - s;
+        }
+}
+
+void pair_matrix_step(int32_t N, double t, const double *P, const double *Q, double *R) {
+    if (N <= 0) return;
+    const int64_t n = N;
+    for (int64_t i = 0; i < n; ++i)
+        for (int64_t j = 0; j < n; ++j) R[i * n + j] = t * Q[i * n + j] + P[i * n + j];
+}
+
+namespace {
+
+// A size argument as the modules convert it: truncated toward zero; NaN, infinities and values
+// outside the int32 range give INT32_MIN.
+int32_t size_of(const mxArray *a) {
+    const double v = std::trunc(mxGetScalar(a));
+    if (!(v >= -2147483648.0 && v <= 2147483647.0)) return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+Bound bind(const std::string &profile, const std::string &module,
+           const std::vector<const mxArray *> &args) {
+    auto need = [&](std::size_t count) {
+        if (args.size() < count)
+            throw std::invalid_argument(module + ": " + std::to_string(count) + " arguments needed");
+    };
+    auto S = [&](std::size_t p) { return size_of(args[p]); };
+    auto T = [&](std::size_t p) { return mxGetScalar(args[p]); };
+    auto A = [&](std::size_t p) -> const double * { return mxGetPr(args[p]); };
+
+    if (module == "pair_difference_blocks") {
+        need(3);
+        return [N = S(0), K = S(1), X = A(2)](double *o) { pair_difference_blocks(N, K, X, o); };
+    }
+    if (module == "item_squared_norms") {
+        need(3);
+        return [N = S(0), K = S(1), X = A(2)](double *o) { item_squared_norms(N, K, X, o); };
+    }
+    if (module == "repeated_vector_sum") {
+        need(4);
+        return [N = S(0), K = S(1), a = A(2), b = A(3)](double *o) {
+            repeated_vector_sum(N, K, a, b, o);
+        };
+    }
+    if (module == "pair_difference_vectors") {
+        need(3);
+        return [N = S(0), K = S(1), X = A(2)](double *o) { pair_difference_vectors(N, K, X, o); };
+    }
+    if (module == "pair_scatter_reciprocal") {
+        need(3);
+        return [N = S(0), K = S(1), P = A(2)](double *o) { pair_scatter_reciprocal(N, K, P, o); };
+    }
+    if (module == "item_pair_scatter") {
+        if (profile == "linux") {
+            need(1);
+            return [N = S(0)](double *o) { item_pair_tensor(N, o); };
+        }
+        need(4);
+        return [N = S(0), K = S(1), r = S(2), W = A(3)](double *o) {
+            item_pair_scatter(N, K, r, W, o);
+        };
+    }
+    if (module == "item_net_balance") {
+        need(2);
+        return [N = S(0), a = A(1)](double *o) { item_net_balance(N, a, o); };
+    }
+    if (module == "item_closed_form_update") {
+        need(9);
+        return [N = S(0), K = S(1), t = T(2), U = A(3), V = A(4), W = A(5), x = A(6), d = A(7),
+                Z = A(8)](double *o) { item_closed_form_update(N, K, t, U, V, W, x, d, Z, o); };
+    }
+    if (module == "pair_difference_operator") {
+        need(1);
+        return [N = S(0)](double *o) { pair_difference_operator(N, o); };
+    }
+    if (module == "transformed_pair_vector_sum") {
+        need(8);
+        return [N = S(0), K = S(1), t = T(2), a = A(3), b = A(4), v = A(5), W = A(6),
+                M = A(7)](double *o) { transformed_pair_vector_sum(N, K, t, a, b, v, W, M, o); };
+    }
+    if (module == "pair_inner_product_residual") {
+        need(5);
+        return [N = S(0), P = A(1), W = A(2), X = A(3), K = S(4)](double *o) {
+            pair_inner_product_residual(N, P, W, X, o, K);
+        };
+    }
+    if (module == "clamped_pair_model_gap") {
+        const bool windows = profile == "windows";
+        need(windows ? 8 : 7);
+        const double bound = windows ? -T(7) : 0.0;
+        return [N = S(0), t = T(1), P = A(2), q = A(3), W = A(4), X = A(5), K = S(6),
+                bound](double *o) { clamped_pair_model_gap(N, t, P, q, W, X, o, K, bound); };
+    }
+    if (module == "pair_residual") {
+        need(6);
+        return [N = S(0), P = A(1), q = A(2), W = A(3), X = A(4), K = S(5)](double *o) {
+            pair_residual(N, P, q, W, X, o, K);
+        };
+    }
+    if (module == "pair_matrix_step") {
+        need(4);
+        return [N = S(0), t = T(1), P = A(2), Q = A(3)](double *o) { pair_matrix_step(N, t, P, Q, o); };
+    }
+    throw std::invalid_argument("no literal reference of " + module);
+}
+
+}  // namespace pkliteral

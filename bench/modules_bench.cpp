@@ -1,0 +1,432 @@
+// Every module through the stand-in host at realistic sizes, each next to its literal reference
+// (bench/literal.cpp, called directly) and to the machine's streaming bandwidth (a triad). The
+// summary that main() prints after the run gives, per module and size, the ratio of the module's
+// median time to the literal's and the fraction of the bandwidth bound the module reaches.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "catalog.h"
+#include "literal.h"
+#include "support.h"
+
+namespace {
+
+// ---- Inputs -------------------------------------------------------------------------------------
+
+// Finite values of magnitude 0.5 ... 1.5 with random sign: no NaN, infinity or subnormal, which
+// would time something other than the kernels' ordinary path.
+struct Fill {
+    uint64_t state;
+    double next() {
+        uint64_t z = (state += 0x9e3779b97f4a7c15ull);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+        z ^= z >> 31;
+        const double magnitude = 0.5 + static_cast<double>(z >> 11) * 0x1.0p-53;
+        return (z & 1) ? -magnitude : magnitude;
+    }
+};
+
+struct Case {
+    std::string module;
+    std::string profile;
+    pktest::Sizes sizes;
+    std::string label;        // "N=1000 K=8"
+    double read_bytes = 0;    // inputs, each element the kernel needs read once
+    double result_bytes = 0;  // the result, zero-filled once by the host
+    double written_bytes = 0; // result elements the kernel must store after the zero fill
+    double bytes() const { return read_bytes + result_bytes + written_bytes; }
+};
+
+// The arguments of one case. Arrays are host arrays created untouched (pkhost::zeros) and filled
+// in place; for item_pair_scatter's scatter form only the pair vectors it reads are filled, so
+// the rest of its N*N*K input never takes memory.
+struct Inputs {
+    std::vector<pkhost::Array> args;
+    std::vector<const mxArray *> pointers;
+    pktest::Shape shape{0, 0};
+};
+
+std::unique_ptr<Inputs> make_inputs(const Case &c) {
+    const pktest::ModuleInfo &m = pktest::find_module(c.profile, c.module);
+    auto in = std::make_unique<Inputs>();
+    Fill fill{0x5eed + static_cast<uint64_t>(c.sizes.N * 131 + c.sizes.K)};
+    const bool sparse_reads = c.module == "item_pair_scatter" && c.profile != "linux";
+    for (const pktest::Arg &a : m.args) {
+        const std::string name = a.name;
+        if (a.kind == pktest::Kind::Array) {
+            const int64_t len = std::max<int64_t>(a.length(c.sizes), 0);
+            pkhost::Array array = pkhost::zeros(len, 1);
+            double *d = mxGetPr(array.get());
+            if (sparse_reads) {
+                const int64_t n = c.sizes.N, k = c.sizes.K, r = c.sizes.r;
+                for (int64_t i = 0; i < n; ++i)
+                    for (int64_t x = 0; x < k; ++x) d[(i * n + r) * k + x] = fill.next();
+            } else {
+                for (int64_t x = 0; x < len; ++x) d[x] = fill.next();
+            }
+            in->args.push_back(std::move(array));
+        } else if (name == "N") {
+            in->args.push_back(pkhost::scalar(static_cast<double>(c.sizes.N)));
+        } else if (name == "K") {
+            in->args.push_back(pkhost::scalar(static_cast<double>(c.sizes.K)));
+        } else if (name == "r") {
+            in->args.push_back(pkhost::scalar(static_cast<double>(c.sizes.r)));
+        } else if (name == "m") {
+            in->args.push_back(pkhost::scalar(-0.0));
+        } else {
+            in->args.push_back(pkhost::scalar(0.75));  // t
+        }
+    }
+    for (const pkhost::Array &a : in->args) in->pointers.push_back(a.get());
+    in->shape = m.shape(c.sizes);
+    return in;
+}
+
+// One case's inputs at a time: the module and literal benchmarks of a case run one after the
+// other, and the largest inputs take a gigabyte.
+const Inputs &inputs_of(const Case &c) {
+    static std::string key;
+    static std::unique_ptr<Inputs> held;
+    const std::string wanted = c.profile + "/" + c.module + "/" + c.label;
+    if (key != wanted) {
+        held.reset();
+        held = make_inputs(c);
+        key = wanted;
+    }
+    return *held;
+}
+
+// ---- Cases --------------------------------------------------------------------------------------
+
+Case make_case(const std::string &module, const std::string &profile, int64_t N, int64_t K) {
+    Case c;
+    c.module = module;
+    c.profile = profile;
+    c.sizes = pktest::Sizes{N, K, N / 2};
+    const pktest::ModuleInfo &m = pktest::find_module(profile, module);
+    const bool uses_k = std::any_of(m.args.begin(), m.args.end(),
+                                    [](const pktest::Arg &a) { return std::string(a.name) == "K"; });
+    c.label = "N=" + std::to_string(N) + (uses_k ? " K=" + std::to_string(K) : "");
+    const pktest::Shape shape = m.shape(c.sizes);
+    const double n = static_cast<double>(N), k = static_cast<double>(K);
+    for (const pktest::Arg &a : m.args)
+        if (a.kind == pktest::Kind::Array) c.read_bytes += 8.0 * static_cast<double>(a.length(c.sizes));
+    c.result_bytes = 8.0 * static_cast<double>(shape.rows) * static_cast<double>(shape.cols);
+    c.written_bytes = c.result_bytes;
+    // Results mostly left to the zero fill: only the elements that can end non-zero count as
+    // written. And the scatter form reads only the N pair vectors (i, r) of its input.
+    if (module == "pair_difference_blocks") c.written_bytes = 8.0 * n * n * k;
+    if (module == "pair_difference_operator" || (module == "item_pair_scatter" && profile == "linux"))
+        c.written_bytes = 8.0 * 2.0 * n * (n - 1.0);
+    if (module == "item_pair_scatter" && profile != "linux") c.read_bytes = 8.0 * n * k;
+    return c;
+}
+
+std::vector<Case> cases() {
+    std::vector<Case> c;
+    auto add = [&](const char *module, std::vector<std::pair<int64_t, int64_t>> sizes,
+                   const char *profile = "linux") {
+        for (auto &s : sizes) c.push_back(make_case(module, profile, s.first, s.second));
+    };
+    // Pair-matrix modules: N*N pair values, N*N*K pair vectors.
+    add("item_net_balance", {{1000, 0}, {4000, 0}});
+    add("item_closed_form_update", {{1000, 8}, {4000, 8}});
+    add("pair_matrix_step", {{1000, 0}, {4000, 0}});
+    add("pair_residual", {{1000, 8}, {4000, 8}});
+    add("pair_inner_product_residual", {{1000, 8}, {4000, 8}});
+    add("clamped_pair_model_gap", {{1000, 8}, {4000, 8}});
+    add("transformed_pair_vector_sum", {{1000, 8}, {4000, 8}, {300, 64}});
+    add("pair_difference_vectors", {{1000, 8}, {2000, 8}});
+    // Per-item scatter work, N*N*K*K (or N*K*K) multiply-adds.
+    add("pair_scatter_reciprocal", {{1000, 8}, {300, 64}});
+    add("item_pair_scatter", {{1000, 16}, {2000, 64}}, "windows");
+    // Item vectors only.
+    add("item_squared_norms", {{4000, 8}, {1000000, 8}});
+    add("repeated_vector_sum", {{4000, 64}, {1000000, 8}});
+    // N*N*N results, mostly the host's zero fill.
+    add("pair_difference_operator", {{150, 0}, {300, 0}});
+    add("item_pair_scatter", {{150, 0}, {300, 0}});
+    add("pair_difference_blocks", {{150, 2}, {300, 2}});
+    return c;
+}
+
+std::string case_name(const char *what, const Case &c) {
+    std::string label = c.label;
+    std::replace(label.begin(), label.end(), ' ', '/');
+    const std::string form = c.module == "item_pair_scatter" ? (c.profile == "linux" ? ":tensor" : ":scatter") : "";
+    return std::string(what) + "/" + c.module + form + "/" + label;
+}
+
+// ---- Benchmarks ---------------------------------------------------------------------------------
+
+void run_module(benchmark::State &state, const Case &c) {
+    const Inputs &in = inputs_of(c);
+    const pkhost::Module &module = pkbench::module(c.module, c.profile);
+    for (auto _ : state) {
+        pkhost::CallResult r = module.call(in.pointers);
+        if (r.failed) {
+            state.SkipWithError(r.message.c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(mxGetPr(r.result.get()));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(c.bytes()) * state.iterations());
+}
+
+// The literal's result is allocated by the host's allocator, outside any call: a fresh zero-filled
+// array per call, as the module's result is, so both times hold the same allocation and faults.
+void run_literal(benchmark::State &state, const Case &c) {
+    const Inputs &in = inputs_of(c);
+    const pkliteral::Bound literal = pkliteral::bind(c.profile, c.module, in.pointers);
+    for (auto _ : state) {
+        pkhost::Array out = pkhost::zeros(in.shape.rows, in.shape.cols);
+        literal(mxGetPr(out.get()));
+        benchmark::DoNotOptimize(mxGetPr(out.get()));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(c.bytes()) * state.iterations());
+}
+
+// a = b + s*c over three arrays of kTriadDoubles, 768 MB in all: far beyond the last-level cache.
+// Counted as 24 bytes per element (two reads, one write), as STREAM counts it.
+constexpr int64_t kTriadDoubles = int64_t{1} << 25;
+
+void run_triad(benchmark::State &state) {
+    std::vector<double> a(kTriadDoubles, 0.0), b(kTriadDoubles, 1.0), c(kTriadDoubles, 2.0);
+    const double s = 0.5;
+    for (auto _ : state) {
+        double *pa = a.data();
+        const double *pb = b.data(), *pc = c.data();
+        for (int64_t i = 0; i < kTriadDoubles; ++i) pa[i] = pb[i] + s * pc[i];
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(24 * kTriadDoubles * state.iterations());
+}
+
+// The host's per-call costs, on a call whose kernel does nothing worth timing.
+void run_small_call(benchmark::State &state, bool log) {
+    auto N = pkhost::scalar(1.0), t = pkhost::scalar(0.5);
+    auto P = pkhost::doubles({1.0}), Q = pkhost::doubles({2.0});
+    const pkhost::Module &module = pkbench::module("pair_matrix_step");
+    pkhost::set_call_log(log);
+    for (auto _ : state) {
+        pkhost::CallResult r = module.call({N.get(), t.get(), P.get(), Q.get()});
+        benchmark::DoNotOptimize(r.result.get());
+    }
+    pkhost::set_call_log(false);
+}
+
+bool g_huge_pages = true;  // the run's setting for every module and literal call
+
+// The host's zero fill of a fresh 128 MiB result alone: one store per 4 KiB page, so every page
+// faults in and is cleared by the operating system, as a kernel's first pass over its result does.
+constexpr int64_t kFillDoubles = int64_t{1} << 24;
+
+void run_zero_fill(benchmark::State &state, bool huge) {
+    pkhost::set_huge_pages(huge);
+    for (auto _ : state) {
+        pkhost::Array a = pkhost::zeros(kFillDoubles, 1);
+        double *d = mxGetPr(a.get());
+        for (int64_t i = 0; i < kFillDoubles; i += 512) d[i] = 0.0;
+        benchmark::ClobberMemory();
+    }
+    pkhost::set_huge_pages(g_huge_pages);
+    state.SetBytesProcessed(8 * kFillDoubles * state.iterations());
+}
+
+void run_allocation(benchmark::State &state) {
+    for (auto _ : state) {
+        pkhost::Array a = pkhost::zeros(1, 1);
+        benchmark::DoNotOptimize(a.get());
+    }
+}
+
+// ---- Summary ------------------------------------------------------------------------------------
+
+// Forwards everything to the console and keeps each benchmark's median time per iteration (or its
+// one time, when it ran once).
+class Collector : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> seconds;
+
+    void ReportRuns(const std::vector<Run> &runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &r : runs) {
+            if (r.error_occurred) continue;
+            const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+            const bool single = r.run_type == Run::RT_Iteration && r.repetitions <= 1;
+            if (median || single)
+                seconds[r.run_name.function_name] =
+                    r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
+        }
+    }
+};
+
+std::string read_first(const char *file, const char *key) {
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0) {
+            std::string v = line.substr(line.find(':') + 1);
+            v.erase(0, v.find_first_not_of(" \t"));
+            return v;
+        }
+    return "?";
+}
+
+// The one-minute load average: other work on the machine shows in wall-clock medians.
+double load_average() {
+    double load = NAN;
+    if (FILE *f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%lf", &load) != 1) load = NAN;
+        std::fclose(f);
+    }
+    return load;
+}
+
+std::string fixed(double v, int digits) {
+    char b[64];
+    std::snprintf(b, sizeof b, "%.*f", digits, v);
+    return b;
+}
+
+void summarise(const Collector &col, const std::vector<Case> &all, const std::string &dir,
+               int repetitions, double load_before) {
+    auto get = [&](const std::string &name) {
+        auto it = col.seconds.find(name);
+        return it == col.seconds.end() ? NAN : it->second;
+    };
+    const double triad = get("triad");
+    const double bandwidth = 24.0 * kTriadDoubles / triad;  // bytes per second
+    const double logged = get("host/small_call/call_log_on"), quiet = get("host/small_call/call_log_off");
+    const double alloc = get("host/zeros_1x1");
+    const double fill_small = get("host/zero_fill_128MiB/pages:4KiB");
+    const double fill_huge = get("host/zero_fill_128MiB/pages:huge");
+
+    std::ostringstream md, csv;
+    char date[32];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", std::gmtime(&now));
+    md << "Run " << date << " on " << read_first("/proc/cpuinfo", "model name") << " ("
+       << benchmark::CPUInfo::Get().num_cpus << " cores, " << read_first("/proc/meminfo", "MemTotal")
+       << "); load average " << fixed(load_before, 2) << " before the run, "
+       << fixed(load_average(), 2) << " after.\n\n"
+       << "Streaming bandwidth (triad a = b + s*c over 3 arrays of "
+       << (kTriadDoubles * 8 >> 20) << " MiB, 24 bytes per element): " << fixed(bandwidth / 1e9, 2)
+       << " GB/s. Host overhead per call (pair_matrix_step, N = 1): "
+       << fixed(logged * 1e6, 2) << " us with the call log, " << fixed(quiet * 1e6, 2)
+       << " us without; creating and freeing an untouched guarded 1-by-1 array alone: "
+       << fixed(alloc * 1e6, 2) << " us (a call also faults in its result's page and unmaps it "
+       << "once written). Modules are timed with the call log off.\n\n"
+       << "Host zero fill of a fresh 128 MiB result (first touch of every page): "
+       << fixed(8.0 * kFillDoubles / fill_small / 1e9, 2) << " GB/s with 4 KiB pages, "
+       << fixed(8.0 * kFillDoubles / fill_huge / 1e9, 2) << " GB/s with transparent huge pages. "
+       << "Module and literal results here are allocated "
+       << (g_huge_pages ? "with transparent huge pages (--pk_huge_pages=1)"
+                        : "with 4 KiB pages (--pk_huge_pages=0)")
+       << ".\n\n"
+       << "Medians of " << repetitions << " repetitions. *Literal*: the plain loops in the defined "
+       << "order, same flags, called directly on a fresh zero-filled result from the same host "
+       << "allocator. *Bound*: bytes the call must move divided by the triad bandwidth, over the "
+       << "module's time; the bytes are every input element the kernel needs read once, the "
+       << "result once for the host's zero fill and once more for the elements the kernel must "
+       << "store (only those that can end non-zero, for the mostly-zero N*N*N results). Above 100% the "
+       << "zero fill and the kernel's stores met in the cache instead of passing through memory "
+       << "twice.\n\n"
+       << "| Module | Size | Module ms | Literal ms | Module / literal | MB moved | Module GB/s | "
+          "Bandwidth bound |\n"
+       << "|---|---|---:|---:|---:|---:|---:|---:|\n";
+    csv << "module,form,size,module_s,literal_s,ratio,bytes,module_gbps,bound_fraction\n";
+    std::printf("\n%-42s %-14s %11s %11s %8s %10s %8s %7s\n", "module", "size", "module ms",
+                "literal ms", "mod/lit", "MB moved", "GB/s", "bound");
+    for (const Case &c : all) {
+        const double tm = get(case_name("module", c)), tl = get(case_name("literal", c));
+        if (std::isnan(tm) && std::isnan(tl)) continue;
+        const double ratio = tm / tl, gbps = c.bytes() / tm / 1e9;
+        const double bound = (c.bytes() / bandwidth) / tm;
+        std::string name = c.module;
+        if (c.module == "item_pair_scatter") name += c.profile == "linux" ? " (tensor)" : " (scatter)";
+        std::printf("%-42s %-14s %11.3f %11.3f %8.2f %10.1f %8.2f %6.0f%%\n", name.c_str(),
+                    c.label.c_str(), tm * 1e3, tl * 1e3, ratio, c.bytes() / 1e6, gbps, bound * 100);
+        md << "| " << name << " | " << c.label << " | " << fixed(tm * 1e3, 3) << " | "
+           << fixed(tl * 1e3, 3) << " | " << fixed(ratio, 2) << " | " << fixed(c.bytes() / 1e6, 1)
+           << " | " << fixed(gbps, 2) << " | " << fixed(bound * 100, 0) << "% |\n";
+        csv << c.module << "," << (c.module == "item_pair_scatter" ? (c.profile == "linux" ? "tensor" : "scatter") : "")
+            << "," << c.label << "," << tm << "," << tl << "," << ratio << "," << c.bytes() << ","
+            << gbps << "," << bound << "\n";
+    }
+    std::printf("\nmod/lit: module median time over the literal reference's; bound: bytes moved / "
+                "triad bandwidth (%.2f GB/s) / module time.\n", bandwidth / 1e9);
+    std::printf("Counted bytes: inputs read once + result zero fill + result elements the kernel "
+                "must store.\n");
+    if (!dir.empty()) {
+        std::ofstream(dir + "/bench.md") << md.str();
+        std::ofstream(dir + "/bench.csv") << csv.str();
+        std::printf("Written: %s/bench.md, %s/bench.csv\n", dir.c_str(), dir.c_str());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    // Own flags: --pk_results=DIR (where bench.md and bench.csv go), --pk_repetitions=N,
+    // --pk_huge_pages=0|1 (results of the timed calls on transparent huge pages; default 1).
+    std::string dir;
+    int repetitions = 5;
+    std::vector<char *> rest;
+    for (int k = 0; k < argc; ++k) {
+        const std::string a = argv[k];
+        if (a.rfind("--pk_results=", 0) == 0) dir = a.substr(13);
+        else if (a.rfind("--pk_repetitions=", 0) == 0) repetitions = std::max(1, std::atoi(a.c_str() + 17));
+        else if (a.rfind("--pk_huge_pages=", 0) == 0) g_huge_pages = std::atoi(a.c_str() + 16) != 0;
+        else rest.push_back(argv[k]);
+    }
+    int rest_count = static_cast<int>(rest.size());
+    benchmark::Initialize(&rest_count, rest.data());
+    if (benchmark::ReportUnrecognizedArguments(rest_count, rest.data())) return 1;
+
+    pkhost::set_call_log(false);
+    pkhost::set_huge_pages(g_huge_pages);
+    const std::vector<Case> all = cases();
+    benchmark::RegisterBenchmark("triad", run_triad)
+        ->Unit(benchmark::kMillisecond)->Repetitions(repetitions)->DisplayAggregatesOnly();
+    benchmark::RegisterBenchmark("host/small_call/call_log_on", run_small_call, true)
+        ->Repetitions(repetitions)->DisplayAggregatesOnly();
+    benchmark::RegisterBenchmark("host/small_call/call_log_off", run_small_call, false)
+        ->Repetitions(repetitions)->DisplayAggregatesOnly();
+    benchmark::RegisterBenchmark("host/zeros_1x1", run_allocation)
+        ->Repetitions(repetitions)->DisplayAggregatesOnly();
+    benchmark::RegisterBenchmark("host/zero_fill_128MiB/pages:4KiB", run_zero_fill, false)
+        ->Unit(benchmark::kMillisecond)->Repetitions(repetitions)->DisplayAggregatesOnly();
+    benchmark::RegisterBenchmark("host/zero_fill_128MiB/pages:huge", run_zero_fill, true)
+        ->Unit(benchmark::kMillisecond)->Repetitions(repetitions)->DisplayAggregatesOnly();
+    for (const Case &c : all) {
+        benchmark::RegisterBenchmark(case_name("module", c).c_str(), run_module, c)
+            ->Unit(benchmark::kMillisecond)->MinTime(0.2)->Repetitions(repetitions)
+            ->DisplayAggregatesOnly();
+        benchmark::RegisterBenchmark(case_name("literal", c).c_str(), run_literal, c)
+            ->Unit(benchmark::kMillisecond)->MinTime(0.2)->Repetitions(repetitions)
+            ->DisplayAggregatesOnly();
+    }
+
+    Collector collector;
+    const double load_before = load_average();
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    benchmark::Shutdown();
+    summarise(collector, all, dir, repetitions, load_before);
+    return 0;
+}
