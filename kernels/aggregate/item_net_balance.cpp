@@ -8,6 +8,8 @@
 #include <cstdint>
 
 #include "gateway.h"
+#include "isa.h"
+#include "simd.h"
 
 namespace {
 
@@ -18,16 +20,138 @@ const char *const kArgNames[NARGS] = {"N", "A"};
 // A(j, i) is added and then the row element A(i, j) subtracted. The strict alternation is part
 // of the result (with 1e16-sized entries it decides which small terms survive), so the column
 // and row totals are never formed separately.
-void sub(int32_t N, const double *A, double *y) {
-    if (N <= 0) return;
-    const int64_t n = N;
-    for (int64_t i = 0; i < n; ++i) {
-        double s = 0.0;
-        for (int64_t j = 0; j < n; ++j) {
+//
+// Item i's steps read column i top to bottom and row i left to right, the row with a stride of
+// N. Instead of one item at a time, items go in blocks of kB and A in kB-by-kB tiles: the tile
+// at rows R, columns C holds the column elements of the items in C for the steps j in R, and
+// the row elements of the items in R for the steps j in C. Pairs of blocks (I, J), I <= J, are
+// visited I-major: tiles (J, I) and (I, J) together give the items of I their steps j in J and
+// the items of J their steps i in I, so every element of A is read once. The items of block X
+// get their steps from the pairs (0, X), (1, X), ..., (X, X), (X, X + 1), ... in exactly this
+// order, that is in ascending j. The totals wait in y between pairs (the host's zero fill is
+// overwritten with +0.0 first); block I's stay in registers while J runs, one vector lane per
+// item. A short leading block (the items before the first 64-byte boundary of A, so that the
+// tiles' column pieces fill cache lines where N allows) and a short trailing block (the last
+// N mod kB items) are done with scalar code in the same pair order.
+constexpr int kB = 8;
+
+// The steps j0 .. j0+nj-1 of items i0 .. i0+ni-1 and, for two different blocks, the steps
+// i0 .. i0+ni-1 of items j0 .. j0+nj-1, on the totals in y.
+PK_INLINE void pair_scalar(int64_t n, const double *A, double *y, int64_t i0, int64_t ni,
+                           int64_t j0, int64_t nj) {
+    for (int64_t i = i0; i < i0 + ni; ++i) {
+        double s = y[i];
+        for (int64_t j = j0; j < j0 + nj; ++j) {
             s = s + A[i * n + j];
             s = s - A[j * n + i];
         }
         y[i] = s;
+    }
+    if (i0 == j0) return;
+    for (int64_t j = j0; j < j0 + nj; ++j) {
+        double s = y[j];
+        for (int64_t i = i0; i < i0 + ni; ++i) {
+            s = s + A[j * n + i];
+            s = s - A[i * n + j];
+        }
+        y[j] = s;
+    }
+}
+
+template <int L>
+struct Balance {
+    typedef pk::Tile<L, kB> T;
+    typedef typename T::V V;
+    static constexpr int M = T::M;
+
+    // The kB steps of a tile pair, lane by lane: s = (s + add[j]) - sub[j], j ascending.
+    static PK_INLINE void steps(V (&s)[M], const V (&add)[kB][M], const V (&sub)[kB][M]) {
+        PK_UNROLL
+        for (int j = 0; j < kB; ++j)
+            PK_UNROLL
+            for (int r = 0; r < M; ++r) s[r] = (s[r] + add[j][r]) - sub[j][r];
+    }
+
+    // Items i0.. take their steps i0..: A[(i0 + i)*N + i0 + j] is Dt[j] lane i and
+    // A[(i0 + j)*N + i0 + i] is D[j] lane i.
+    static PK_INLINE void diagonal(V (&s)[M], const double *A, int64_t n, int64_t i0) {
+        V D[kB][M], Dt[kB][M];
+        T::load(D, A, n, i0, i0);
+        T::transpose(D, Dt);
+        steps(s, Dt, D);
+    }
+
+    // Items i0.. take the steps j0.. and items j0.. the steps i0..
+    static PK_INLINE void pair(V (&sI)[M], V (&sJ)[M], const double *A, int64_t n, int64_t i0,
+                               int64_t j0) {
+        // P: rows of block I in the columns of block J; Q: rows of J in the columns of I.
+        V P[kB][M], Q[kB][M], X[kB][M];
+        T::load(P, A, n, i0, j0);
+        T::load(Q, A, n, j0, i0);
+        T::transpose(Q, X);
+        steps(sI, X, P);
+        T::transpose(P, X);
+        steps(sJ, X, Q);
+    }
+
+    static PK_INLINE void all(int64_t n, const double *A, double *y) {
+        for (int64_t i = 0; i < n; ++i) y[i] = 0.0;
+        int64_t h = static_cast<int64_t>((64 - reinterpret_cast<uintptr_t>(A) % 64) % 64 / 8);
+        if (h > n) h = n;
+        if (h > 0) {
+            pair_scalar(n, A, y, 0, h, 0, h);
+            pair_scalar(n, A, y, 0, h, h, n - h);
+        }
+        const int64_t end = n - (n - h) % kB;  // whole blocks cover h .. end-1
+        for (int64_t i0 = h; i0 < end; i0 += kB) {
+            V sI[M], sJ[M];
+            PK_UNROLL
+            for (int r = 0; r < M; ++r) pk::load<L>(sI[r], y + i0 + r * L);
+            diagonal(sI, A, n, i0);
+            for (int64_t j0 = i0 + kB; j0 < end; j0 += kB) {
+                PK_UNROLL
+                for (int r = 0; r < M; ++r) pk::load<L>(sJ[r], y + j0 + r * L);
+                pair(sI, sJ, A, n, i0, j0);
+                PK_UNROLL
+                for (int r = 0; r < M; ++r) pk::store<L>(y + j0 + r * L, sJ[r]);
+            }
+            PK_UNROLL
+            for (int r = 0; r < M; ++r) pk::store<L>(y + i0 + r * L, sI[r]);
+            if (end < n) pair_scalar(n, A, y, i0, kB, end, n - end);
+        }
+        if (end < n) pair_scalar(n, A, y, end, n - end, end, n - end);
+    }
+};
+
+__attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(int64_t n, const double *A,
+                                                                      double *y) {
+    Balance<8>::all(n, A, y);
+}
+
+__attribute__((target("avx2"))) void sub_avx2(int64_t n, const double *A, double *y) {
+    Balance<4>::all(n, A, y);
+}
+
+void sub_sse2(int64_t n, const double *A, double *y) { Balance<2>::all(n, A, y); }
+
+void sub(int32_t N, const double *A, double *y) {
+    if (N <= 0) return;
+    const int64_t n = N;
+    if (n < 2 * kB) {  // too few items for tiles to pay off: item by item
+        for (int64_t i = 0; i < n; ++i) {
+            double s = 0.0;
+            for (int64_t j = 0; j < n; ++j) {
+                s = s + A[i * n + j];
+                s = s - A[j * n + i];
+            }
+            y[i] = s;
+        }
+        return;
+    }
+    switch (pk::isa()) {
+        case pk::Isa::avx512: return sub_avx512(n, A, y);
+        case pk::Isa::avx2: return sub_avx2(n, A, y);
+        default: return sub_sse2(n, A, y);
     }
 }
 

@@ -19,35 +19,163 @@
 #include <cstdint>
 
 #include "gateway.h"
+#include "isa.h"
+#include "simd.h"
 
 namespace {
 
 enum { IN_N = 0, IN_K, IN_T, IN_A, IN_B, IN_V, IN_W, IN_M, NARGS };
 const char *const kArgNames[NARGS] = {"N", "K", "t", "A", "B", "v", "W", "M"};
 
-// s is K doubles of scratch, reused for every item. A is multiplied by r = 1/t, never divided
-// by t (the two can differ in the last bit), so t = +-0 gives r = +-Inf and NaN where A is 0.
-// v(i) - v(j) is rounded on its own before it is subtracted. Both sums (s over partners j,
-// each result over l) have one accumulator from +0.0, add in ascending order, and round every
-// product before adding it.
-void sub(int32_t N, int32_t K, double t, const double *A, const double *B, const double *v,
-         const double *W, const double *M, double *R, double *s) {
-    if (N <= 0 || K <= 0) return;
-    const int64_t n = N, kw = K;
+// A is multiplied by r = 1/t, never divided by t (the two can differ in the last bit), so
+// t = +-0 gives r = +-Inf and NaN where A is 0. v(i) - v(j) is rounded on its own before it is
+// subtracted. Both sums (s_i over partners j, each result over l) have one accumulator from
+// +0.0, add in ascending order, and round every product before adding it.
+//
+// Item i's pair vectors (j, i) lie N*K doubles apart for consecutive j, and A(i, j), B(i, j) N
+// apart, so the items are taken a chunk at a time with j outermost: for each j the chunk's
+// vectors (j, i0) ... (j, i0 + c - 1) are one contiguous run of W, its coefficients h two runs of
+// A and B. Every s_i still takes its terms in ascending j. The chunk's sums s_i wait in the
+// result itself (item i's K entries; small enough to stay in cache), and once j has run
+// through, each is copied out and replaced by M_i s_i.
+//
+// For a few hundred products the plain loops are used instead.
+//
+// Scratch: K doubles for s_i (the copy, or the plain loops' sum), then one per chunk item for
+// the coefficients h(i, j) of one j.
+constexpr int64_t kChunkDoubles = 16384;  // the chunk's sums: 128 KiB
+
+bool few_products(int64_t n, int64_t K) { return n < 16 && n * n * K < 256; }
+
+int64_t chunk_items(int64_t n, int64_t K) {
+    const int64_t c = kChunkDoubles / K > 8 ? kChunkDoubles / K : 8;
+    return c < n ? c : n;
+}
+
+int64_t scratch_doubles(int64_t n, int64_t K) {
+    if (n <= 0 || K <= 0) return 0;
+    return K + (few_products(n, K) ? 0 : chunk_items(n, K));
+}
+
+template <int L>
+PK_INLINE void transformed_sum(int64_t n, int64_t K, double t, const double *A, const double *B,
+                               const double *v, const double *W, const double *M, double *R,
+                               double *scratch) {
+    typedef typename pk::Vec<L>::type V;
+    const double r = 1.0 / t;
+    const int64_t chunk = chunk_items(n, K);
+    double *s = scratch, *h = scratch + K;
+    for (int64_t i0 = 0; i0 < n; i0 += chunk) {
+        const int64_t c = n - i0 < chunk ? n - i0 : chunk;
+        double *S = R + i0 * K;
+        for (int64_t m = 0; m < c * K; ++m) S[m] = 0.0;
+        for (int64_t j = 0; j < n; ++j) {
+            const double *a = A + j * n + i0, *b = B + j * n + i0, *vi = v + i0;
+            const double vj = v[j];
+            int64_t i = 0;
+            for (; i + L <= c; i += L) {
+                V av, bv, vv;
+                pk::load<L>(av, a + i);
+                pk::load<L>(bv, b + i);
+                pk::load<L>(vv, vi + i);
+                pk::store<L>(h + i, (r * av + bv) - (vv - vj));
+            }
+            for (; i < c; ++i) h[i] = (r * a[i] + b[i]) - (vi[i] - vj);
+            const double *w = W + (j * n + i0) * K;
+            if (K == 1) {  // one component per item: items side by side
+                for (i = 0; i + L <= c; i += L) {
+                    V hv, wv, sv;
+                    pk::load<L>(hv, h + i);
+                    pk::load<L>(wv, w + i);
+                    pk::load<L>(sv, S + i);
+                    pk::store<L>(S + i, hv * wv + sv);
+                }
+                for (; i < c; ++i) S[i] = h[i] * w[i] + S[i];
+                continue;
+            }
+            for (i = 0; i < c; ++i) {
+                const double hi = h[i];
+                const double *wi = w + i * K;
+                double *si = S + i * K;
+                int64_t k = 0;
+                for (; k + L <= K; k += L) {
+                    V wv, sv;
+                    pk::load<L>(wv, wi + k);
+                    pk::load<L>(sv, si + k);
+                    pk::store<L>(si + k, hi * wv + sv);
+                }
+                for (; k < K; ++k) si[k] = hi * wi[k] + si[k];
+            }
+        }
+        // R_i(k) = sum over l of M_i(k, l) * s_i(l): for each l, column l of M_i is contiguous
+        // and adds term l to every component k.
+        for (int64_t i = 0; i < c; ++i) {
+            double *Ri = S + i * K;
+            const double *m = M + (i0 + i) * K * K;
+            for (int64_t k = 0; k < K; ++k) {
+                s[k] = Ri[k];
+                Ri[k] = 0.0;
+            }
+            for (int64_t l = 0; l < K; ++l) {
+                const double sl = s[l];
+                const double *ml = m + l * K;
+                int64_t k = 0;
+                for (; k + L <= K; k += L) {
+                    V mv, rv;
+                    pk::load<L>(mv, ml + k);
+                    pk::load<L>(rv, Ri + k);
+                    pk::store<L>(Ri + k, rv + sl * mv);
+                }
+                for (; k < K; ++k) Ri[k] = Ri[k] + sl * ml[k];
+            }
+        }
+    }
+}
+
+__attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(
+    int64_t n, int64_t K, double t, const double *A, const double *B, const double *v,
+    const double *W, const double *M, double *R, double *scratch) {
+    transformed_sum<8>(n, K, t, A, B, v, W, M, R, scratch);
+}
+
+__attribute__((target("avx2"))) void sub_avx2(int64_t n, int64_t K, double t, const double *A,
+                                              const double *B, const double *v, const double *W,
+                                              const double *M, double *R, double *scratch) {
+    transformed_sum<4>(n, K, t, A, B, v, W, M, R, scratch);
+}
+
+void sub_sse2(int64_t n, int64_t K, double t, const double *A, const double *B, const double *v,
+              const double *W, const double *M, double *R, double *scratch) {
+    transformed_sum<2>(n, K, t, A, B, v, W, M, R, scratch);
+}
+
+void sub_small(int64_t n, int64_t K, double t, const double *A, const double *B, const double *v,
+               const double *W, const double *M, double *R, double *s) {
     const double r = 1.0 / t;
     for (int64_t i = 0; i < n; ++i) {
-        for (int64_t k = 0; k < kw; ++k) s[k] = 0.0;
+        for (int64_t k = 0; k < K; ++k) s[k] = 0.0;
         for (int64_t j = 0; j < n; ++j) {
             const double h = (r * A[j * n + i] + B[j * n + i]) - (v[i] - v[j]);
-            const double *w = W + (j * n + i) * kw;
-            for (int64_t k = 0; k < kw; ++k) s[k] = h * w[k] + s[k];
+            const double *w = W + (j * n + i) * K;
+            for (int64_t k = 0; k < K; ++k) s[k] = h * w[k] + s[k];
         }
-        const double *m = M + i * kw * kw;
-        for (int64_t k = 0; k < kw; ++k) {
+        const double *m = M + i * K * K;
+        for (int64_t k = 0; k < K; ++k) {
             double sum = 0.0;
-            for (int64_t l = 0; l < kw; ++l) sum = sum + s[l] * m[l * kw + k];
-            R[i * kw + k] = sum;
+            for (int64_t l = 0; l < K; ++l) sum = sum + s[l] * m[l * K + k];
+            R[i * K + k] = sum;
         }
+    }
+}
+
+void sub(int32_t N, int32_t K, double t, const double *A, const double *B, const double *v,
+         const double *W, const double *M, double *R, double *scratch) {
+    if (N <= 0 || K <= 0) return;
+    if (few_products(N, K)) return sub_small(N, K, t, A, B, v, W, M, R, scratch);
+    switch (pk::isa()) {
+        case pk::Isa::avx512: return sub_avx512(N, K, t, A, B, v, W, M, R, scratch);
+        case pk::Isa::avx2: return sub_avx2(N, K, t, A, B, v, W, M, R, scratch);
+        default: return sub_sse2(N, K, t, A, B, v, W, M, R, scratch);
     }
 }
 
@@ -68,7 +196,7 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
     gw.need(v, pk::reads(N), "N");
     gw.need(W, pk::reads(N, N, K), "N*N*K");
     gw.need(M, pk::reads(N, K, K), "N*K*K");
-    double *s = gw.scratch(N > 0 ? pk::reads(K) : 0);
+    double *s = gw.scratch(scratch_doubles(N, K));
     double *R = gw.result(plhs, pk::dim(N, K), "N*K", 1, "1");
     sub(N, K, t, A.data, B.data, v.data, W.data, M.data, R, s);
 }

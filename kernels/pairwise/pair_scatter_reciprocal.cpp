@@ -12,28 +12,216 @@
 #include <cstdint>
 
 #include "gateway.h"
+#include "isa.h"
+#include "simd.h"
 
 namespace {
 
 enum { IN_N = 0, IN_K, IN_P, NARGS };
 const char *const kArgNames[NARGS] = {"N", "K", "P"};
 
-// S is K*K doubles of scratch, row a at a*K, reused for every item. Each S(a, b) is one running
-// sum from +0.0 over j ascending, each product rounded before it is added; a zero sum therefore
-// is +0.0 and its reciprocal +Inf. For data without NaN the blocks are symmetric bit for bit
-// (P_a*P_b equals P_b*P_a and both sums see the same terms in the same order).
-void sub(int32_t N, int32_t K, const double *P, double *R, double *S) {
-    if (N <= 0 || K <= 0) return;
-    const int64_t n = N, kw = K;
-    for (int64_t i = 0; i < n; ++i) {
-        for (int64_t ab = 0; ab < kw * kw; ++ab) S[ab] = 0.0;
-        for (int64_t j = 0; j < n; ++j) {
-            const double *v = P + (j * n + i) * kw;
-            for (int64_t a = 0; a < kw; ++a)
-                for (int64_t b = 0; b < kw; ++b) S[a * kw + b] = S[a * kw + b] + v[a] * v[b];
+// Each S_i(a, b) is one running sum from +0.0 over j ascending, each product rounded before it
+// is added; a zero sum therefore is +0.0 and its reciprocal +Inf. For data without NaN the
+// blocks are symmetric bit for bit (P_a*P_b equals P_b*P_a and both sums see the same terms in
+// the same order). S_i is accumulated in item i's result block, row a at a*K, and replaced by
+// its reciprocals in place at the end: no scratch copy of S.
+//
+// Loop order: items in chunks whose blocks stay in cache; partners j in runs of up to kRun.
+// For each item of the chunk, its pair vectors (j, i) of the run (N*K doubles apart in P, and
+// read kRun streams side by side, the next items' vectors prefetched) are copied into a panel,
+// row jj at jj*Kp with Kp = K rounded up to the vector width and zeros beyond K; then the block
+// is updated tile by tile: a tile of TA rows a and TB vectors of columns b is loaded into
+// registers, takes the run's terms in ascending j, and is stored back. Runs go in ascending j,
+// so every S_i(a, b) still takes all its terms in ascending j. For K = 1 the items are the
+// vector lanes instead, S_i being the single sum of P((j, i))^2. For a few hundred products
+// the plain loops are used.
+constexpr int64_t kBlockDoubles = 32768;  // a chunk's blocks: 256 KiB
+constexpr int64_t kPanelDoubles = 2048;   // a run's panel: 16 KiB
+constexpr int64_t kRun = 16;
+constexpr int64_t kAhead = 128;  // prefetch distance along a stream, in doubles (1 KiB)
+
+template <int L>
+struct Scatter {
+    typedef typename pk::Vec<L>::type V;
+
+    static int64_t padded(int64_t K) { return (K + L - 1) / L * L; }
+
+    static int64_t run(int64_t K) {
+        const int64_t r = kPanelDoubles / padded(K);
+        return r > kRun ? kRun : r > 1 ? r : 1;
+    }
+
+    // Columns b0 .. b0 + nb - 1 of row a, lane by lane where fewer than L remain (the block
+    // may end there).
+    static PK_INLINE void load_part(V &v, const double *p, int64_t nb) {
+        if (nb >= L) return pk::load<L>(v, p);
+        V part = {};
+        for (int l = 0; l < nb; ++l) part[l] = p[l];
+        v = part;
+    }
+    static PK_INLINE void store_part(double *p, const V &v, int64_t nb) {
+        if (nb >= L) return pk::store<L>(p, v);
+        for (int l = 0; l < nb; ++l) p[l] = v[l];
+    }
+
+    // Rows a0 .. a0+TA-1, columns b0 .. b0 + TB*L - 1 (those below K stored) of the block S
+    // (row stride K), over the rows jj = 0 .. jn-1 of the panel (row stride Kp) in order.
+    template <int TA, int TB>
+    static PK_INLINE void tile(double *S, int64_t K, const double *panel, int64_t Kp, int64_t jn,
+                               int64_t a0, int64_t b0) {
+        V acc[TA][TB];
+        PK_UNROLL
+        for (int ta = 0; ta < TA; ++ta)
+            PK_UNROLL
+            for (int tb = 0; tb < TB; ++tb)
+                load_part(acc[ta][tb], S + (a0 + ta) * K + b0 + tb * L, K - b0 - tb * L);
+        for (int64_t jj = 0; jj < jn; ++jj) {
+            const double *v = panel + jj * Kp;
+            V pb[TB];
+            PK_UNROLL
+            for (int tb = 0; tb < TB; ++tb) pk::load<L>(pb[tb], v + b0 + tb * L);
+            PK_UNROLL
+            for (int ta = 0; ta < TA; ++ta) {
+                const double pa = v[a0 + ta];
+                PK_UNROLL
+                for (int tb = 0; tb < TB; ++tb) acc[ta][tb] = acc[ta][tb] + pa * pb[tb];
+            }
         }
-        double *block = R + i * kw * kw;
-        for (int64_t ab = 0; ab < kw * kw; ++ab) block[ab] = 1.0 / S[ab];
+        PK_UNROLL
+        for (int ta = 0; ta < TA; ++ta)
+            PK_UNROLL
+            for (int tb = 0; tb < TB; ++tb)
+                store_part(S + (a0 + ta) * K + b0 + tb * L, acc[ta][tb], K - b0 - tb * L);
+    }
+
+    // All rows of the columns b0 .. b0 + TB*L - 1, in tiles of as many rows as the registers
+    // hold (32 of them where L = 8, else 16), then of 4, 2 and 1.
+    template <int TB>
+    static PK_INLINE void columns(double *S, int64_t K, const double *panel, int64_t Kp,
+                                  int64_t jn, int64_t b0) {
+        constexpr int TA = TB == 4 ? 4 : L == 8 || TB == 1 ? 8 : 6;
+        int64_t a0 = 0;
+        for (; a0 + TA <= K; a0 += TA) tile<TA, TB>(S, K, panel, Kp, jn, a0, b0);
+        if (TA > 4 && a0 + 4 <= K) {
+            tile<4, TB>(S, K, panel, Kp, jn, a0, b0);
+            a0 += 4;
+        }
+        if (TA > 2 && a0 + 2 <= K) {
+            tile<2, TB>(S, K, panel, Kp, jn, a0, b0);
+            a0 += 2;
+        }
+        if (a0 < K) tile<1, TB>(S, K, panel, Kp, jn, a0, b0);
+    }
+
+    // Column groups of 4 vectors (where L = 8), 2 and 1.
+    static PK_INLINE void block(double *S, int64_t K, const double *panel, int64_t Kp,
+                                int64_t jn) {
+        int64_t b0 = 0;
+        if (L == 8)
+            for (; b0 + 3 * L < K; b0 += 4 * L) columns<4>(S, K, panel, Kp, jn, b0);
+        for (; b0 + L < K; b0 += 2 * L) columns<2>(S, K, panel, Kp, jn, b0);
+        if (b0 < K) columns<1>(S, K, panel, Kp, jn, b0);
+    }
+
+    static PK_INLINE void single(int64_t n, const double *P, double *R) {
+        for (int64_t i = 0; i < n; ++i) R[i] = 0.0;
+        for (int64_t j = 0; j < n; ++j) {
+            const double *p = P + j * n;
+            int64_t i = 0;
+            for (; i + L <= n; i += L) {
+                V pv, sv;
+                pk::load<L>(pv, p + i);
+                pk::load<L>(sv, R + i);
+                pk::store<L>(R + i, sv + pv * pv);
+            }
+            for (; i < n; ++i) R[i] = R[i] + p[i] * p[i];
+        }
+        for (int64_t i = 0; i < n; ++i) R[i] = 1.0 / R[i];
+    }
+
+    static PK_INLINE void all(int64_t n, int64_t K, const double *P, double *R, double *panel) {
+        if (K == 1) return single(n, P, R);
+        const int64_t Kp = padded(K), runs = n < run(K) ? n : run(K), KK = K * K;
+        const int64_t chunk = kBlockDoubles / KK > 1 ? kBlockDoubles / KK : 1;
+        const int64_t ahead = kAhead / K > 1 ? kAhead / K : 1;  // in items
+        for (int64_t jj = 0; jj < runs; ++jj)
+            for (int64_t a = K; a < Kp; ++a) panel[jj * Kp + a] = 0.0;
+        for (int64_t i0 = 0; i0 < n; i0 += chunk) {
+            const int64_t c = n - i0 < chunk ? n - i0 : chunk;
+            for (int64_t m = 0; m < c * KK; ++m) R[i0 * KK + m] = 0.0;
+            for (int64_t j0 = 0; j0 < n; j0 += runs) {
+                const int64_t jn = n - j0 < runs ? n - j0 : runs;
+                for (int64_t i = i0; i < i0 + c; ++i) {
+                    for (int64_t jj = 0; jj < jn; ++jj) {
+                        const double *v = P + ((j0 + jj) * n + i) * K;
+                        if (i + ahead < i0 + c)
+                            for (int64_t o = 0; o < K; o += 8)
+                                __builtin_prefetch(v + ahead * K + o);
+                        double *row = panel + jj * Kp;
+                        int64_t a = 0;
+                        for (; a + L <= K; a += L) {
+                            V t;
+                            pk::load<L>(t, v + a);
+                            pk::store<L>(row + a, t);
+                        }
+                        for (; a < K; ++a) row[a] = v[a];
+                    }
+                    block(R + i * KK, K, panel, Kp, jn);
+                }
+            }
+            for (int64_t m = 0; m < c * KK; ++m) R[i0 * KK + m] = 1.0 / R[i0 * KK + m];
+        }
+    }
+};
+
+bool few_products(int64_t n, int64_t K) { return n < 32 && K < 32 && n * n * K * K < 1024; }
+
+// Panel scratch for every variant: a run of at most min(N, kRun) rows of K rounded up to at
+// most K + 7 (none for K = 1 and for the plain loops).
+int64_t panel_doubles(int64_t n, int64_t K) {
+    if (n <= 0 || K <= 1 || few_products(n, K)) return 0;
+    return (n < kRun ? n : kRun) * (K + 7);
+}
+
+__attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(int64_t n, int64_t K,
+                                                                      const double *P, double *R,
+                                                                      double *panel) {
+    if (K <= 2) return Scatter<2>::all(n, K, P, R, panel);  // narrow blocks, narrow vectors
+    if (K <= 4) return Scatter<4>::all(n, K, P, R, panel);
+    Scatter<8>::all(n, K, P, R, panel);
+}
+
+__attribute__((target("avx2"))) void sub_avx2(int64_t n, int64_t K, const double *P, double *R,
+                                              double *panel) {
+    if (K <= 2) return Scatter<2>::all(n, K, P, R, panel);
+    Scatter<4>::all(n, K, P, R, panel);
+}
+
+void sub_sse2(int64_t n, int64_t K, const double *P, double *R, double *panel) {
+    Scatter<2>::all(n, K, P, R, panel);
+}
+
+void sub_small(int64_t n, int64_t K, const double *P, double *R) {
+    for (int64_t i = 0; i < n; ++i) {
+        double *S = R + i * K * K;
+        for (int64_t a = 0; a < K; ++a)
+            for (int64_t b = 0; b < K; ++b) S[a * K + b] = 0.0;
+        for (int64_t j = 0; j < n; ++j)
+            for (int64_t a = 0; a < K; ++a)
+                for (int64_t b = 0; b < K; ++b)
+                    S[a * K + b] = S[a * K + b] + P[(j * n + i) * K + a] * P[(j * n + i) * K + b];
+        for (int64_t a = 0; a < K; ++a)
+            for (int64_t b = 0; b < K; ++b) S[a * K + b] = 1.0 / S[a * K + b];
+    }
+}
+
+void sub(int32_t N, int32_t K, const double *P, double *R, double *panel) {
+    if (N <= 0 || K <= 0) return;
+    if (few_products(N, K)) return sub_small(N, K, P, R);
+    switch (pk::isa()) {
+        case pk::Isa::avx512: return sub_avx512(N, K, P, R, panel);
+        case pk::Isa::avx2: return sub_avx2(N, K, P, R, panel);
+        default: return sub_sse2(N, K, P, R, panel);
     }
 }
 
@@ -45,7 +233,7 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
     const int32_t K = gw.size(IN_K);
     const pk::Array P = gw.array(IN_P);
     gw.need(P, pk::reads(N, N, K), "N*N*K");
-    double *S = gw.scratch(N > 0 ? pk::reads(K, K) : 0);
+    double *panel = gw.scratch(panel_doubles(N, K));
     double *R = gw.result(plhs, pk::dim(K, K, N), "K*K*N", 1, "1");
-    sub(N, K, P.data, R, S);
+    sub(N, K, P.data, R, panel);
 }

@@ -83,6 +83,22 @@ TEST(PairScatterReciprocal, MatchesPlainLoopsInEveryProfile) {
             }
 }
 
+TEST(PairScatterReciprocal, EveryInstructionSetMatchesPlainLoops) {
+    // The run-time choice and the builds capped at AVX2 and SSE2, past the cutoff for the plain
+    // loops: K = 1 (items side by side), widths that fill vectors exactly or leave part of one
+    // (and of a tile's rows), partners in several runs of 16, items in several chunks (K = 64:
+    // 8 items a chunk). Few special values, so that most sums stay finite.
+    const int sizes[][2] = {{20, 1}, {20, 2}, {18, 3}, {17, 4}, {9, 7},  {17, 8},
+                            {9, 9},  {5, 16}, {7, 17}, {20, 64}, {4, 65}};
+    for (const char *build : {"linux", "linux-avx2", "linux-sse2"})
+        for (const auto &s : sizes) {
+            const int n = s[0], K = s[1];
+            std::vector<double> P = pktest::awkward_values(n * n * K, 7 * n + K, 0.002);
+            EXPECT_TRUE(SameBits(run(n, K, P, build), reference(n, K, P)))
+                << build << " N = " << n << " K = " << K;
+        }
+}
+
 TEST(PairScatterReciprocal, WidthsAtAndBeyondFiveHundred) {
     for (int K : {500, 501, 777}) {
         std::vector<double> P = pktest::awkward_values(2 * 2 * K, K, 0.02);
@@ -102,6 +118,8 @@ TEST(PairScatterReciprocal, EmptyAndNegativeSizes) {
 TEST(PairScatterReciprocal, RefusesBrokenCalls) {
     const std::string id = std::string("pairkernels:") + kName + ":";
     EXPECT_TRUE(FailsWith(call(2, 3, std::vector<double>(11, 1.0)), id + "tooShort"));
+    // K*K*N beyond 2^31 - 1 is refused as too large, before any working storage is sized by K*K.
+    EXPECT_TRUE(FailsWith(call(1, 46341, std::vector<double>(46341, 1.0)), id + "tooLarge"));
     auto n = pkhost::scalar(1);
     auto ints = pkhost::numeric(mxINT32_CLASS, {1});
     EXPECT_TRUE(FailsWith(pktest::module(kName).call({n.get(), n.get()}), id + "nargin"));
