@@ -82,7 +82,7 @@ std::size_t element_size(mxClassID cls) {
 }
 
 mxArray *make(mxClassID cls, int64_t rows, int64_t cols, int64_t stored, bool complex,
-              bool sparse) {
+              bool sparse, bool huge = false) {
     mxArray *a = new mxArray_tag;
     a->cls = cls;
     a->rows = rows;
@@ -92,7 +92,7 @@ mxArray *make(mxClassID cls, int64_t rows, int64_t cols, int64_t stored, bool co
     a->elem_size = element_size(cls);
     a->stored = stored;
     try {
-        const bool huge = huge_pages;
+        huge = huge || huge_pages;
         a->re = platform::guarded_alloc(static_cast<std::size_t>(stored) * a->elem_size, huge);
         if (complex)
             a->im = platform::guarded_alloc(static_cast<std::size_t>(stored) * a->elem_size, huge);
@@ -160,7 +160,9 @@ Array doubles(int64_t rows, int64_t cols, const std::vector<double> &v) {
 Array scalar(double v) { return doubles(1, 1, {v}); }
 
 Array zeros(int64_t rows, int64_t cols) {
-    return Array(make(mxDOUBLE_CLASS, rows, cols, rows * cols, false, false));
+    // Huge pages where the system offers them: reading untouched memory then maps the shared
+    // huge zero page, one fault per 2 MB instead of one per 4 KB.
+    return Array(make(mxDOUBLE_CLASS, rows, cols, rows * cols, false, false, true));
 }
 
 void set_result_limit(std::size_t bytes) { result_limit = bytes; }
