@@ -3,6 +3,9 @@
 # mexFunction only.
 
 set(PAIRKERNELS_PROFILES linux windows macos)
+# Profiles that are also built with the instruction set capped, for the tests (<profile>-sse2,
+# <profile>-avx2).
+set(PAIRKERNELS_CAPPED_PROFILES linux windows)
 
 # ISA_MAX (optional 7th argument) caps the instruction set the kernels may pick at run time.
 function(_pairkernels_module_target target source host profile outdir suffix)
@@ -75,17 +78,20 @@ function(pairkernels_add_host host)
         _pairkernels_module_target(standin_${profile}_${name} ${source} standin ${profile}
           ${PROJECT_BINARY_DIR}/standin/${profile} ".mexa64")
       endforeach()
-      # The linux profile again with the run-time choice capped at SSE2 and at AVX2, so that the
-      # tests reach every kernel variant this machine can run.
+      # The linux and windows profiles again with the run-time choice capped at SSE2 and at AVX2,
+      # so that the tests reach every kernel variant this machine can run, also in kernels that
+      # only the windows profile builds (the scatter form of item_pair_scatter).
       if(PAIRKERNELS_TESTS)
-        foreach(cap IN ITEMS sse2 avx2)
-          if(cap STREQUAL "sse2")
-            set(level 0)
-          else()
-            set(level 1)
-          endif()
-          _pairkernels_module_target(standin_linux-${cap}_${name} ${source} standin linux
-            ${PROJECT_BINARY_DIR}/standin/linux-${cap} ".mexa64" ${level})
+        foreach(capped IN LISTS PAIRKERNELS_CAPPED_PROFILES)
+          foreach(cap IN ITEMS sse2 avx2)
+            if(cap STREQUAL "sse2")
+              set(level 0)
+            else()
+              set(level 1)
+            endif()
+            _pairkernels_module_target(standin_${capped}-${cap}_${name} ${source} standin
+              ${capped} ${PROJECT_BINARY_DIR}/standin/${capped}-${cap} ".mexa64" ${level})
+          endforeach()
         endforeach()
       endif()
     else()
