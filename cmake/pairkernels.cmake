@@ -3,6 +3,9 @@
 # mexFunction only.
 
 set(PAIRKERNELS_PROFILES linux windows macos)
+# Profiles that are also built with the instruction set capped, for the tests (<profile>-sse2,
+# <profile>-avx2).
+set(PAIRKERNELS_CAPPED_PROFILES linux windows)
 
 # The stand-in host's module files: ELF shared objects on Linux, DLLs when cross-built for Windows.
 if(WIN32)
@@ -10,7 +13,6 @@ if(WIN32)
 else()
   set(PAIRKERNELS_MODULE_SUFFIX ".mexa64")
 endif()
-
 
 # Installed layout (cmake --install): <libdir>/pairkernels/octave holds the Octave modules of the
 # selected profile with their help; <libdir>/pairkernels/standin/<profile> the stand-in-host
@@ -98,17 +100,20 @@ function(pairkernels_add_host host)
         install(TARGETS standin_${profile}_${name} COMPONENT standin
           LIBRARY DESTINATION ${PAIRKERNELS_INSTALL_DIR}/standin/${profile})
       endforeach()
-      # The linux profile again with the run-time choice capped at SSE2 and at AVX2, so that the
-      # tests reach every kernel variant this machine can run.
+      # The linux and windows profiles again with the run-time choice capped at SSE2 and at AVX2,
+      # so that the tests reach every kernel variant this machine can run, also in kernels that
+      # only the windows profile builds (the scatter form of item_pair_scatter).
       if(PAIRKERNELS_TESTS)
-        foreach(cap IN ITEMS sse2 avx2)
-          if(cap STREQUAL "sse2")
-            set(level 0)
-          else()
-            set(level 1)
-          endif()
-          _pairkernels_module_target(standin_linux-${cap}_${name} ${source} standin linux
-            ${PROJECT_BINARY_DIR}/standin/linux-${cap} "${PAIRKERNELS_MODULE_SUFFIX}" ${level})
+        foreach(capped IN LISTS PAIRKERNELS_CAPPED_PROFILES)
+          foreach(cap IN ITEMS sse2 avx2)
+            if(cap STREQUAL "sse2")
+              set(level 0)
+            else()
+              set(level 1)
+            endif()
+            _pairkernels_module_target(standin_${capped}-${cap}_${name} ${source} standin
+              ${capped} ${PROJECT_BINARY_DIR}/standin/${capped}-${cap} "${PAIRKERNELS_MODULE_SUFFIX}" ${level})
+          endforeach()
         endforeach()
       endif()
     else()

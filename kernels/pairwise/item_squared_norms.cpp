@@ -7,21 +7,109 @@
 //   X  item vectors (at least N*K doubles, component k of item i at i*K + k)
 //   q  N-by-1: q(i) = X(i*K)^2 + X(i*K + 1)^2 + ... + X(i*K + K-1)^2
 #include <cstdint>
+#include <cstring>
 
 #include "gateway.h"
+#include "isa.h"
 
 namespace {
 
 enum { IN_N = 0, IN_K, IN_X, NARGS };
 const char *const kArgNames[NARGS] = {"N", "K", "X"};
 
-// One accumulator per item from +0.0, adding the squares in ascending k. Each square is rounded
-// to double before it is added (never a fused multiply-add): the bits of the result depend on it.
-// K <= 0 leaves +0.0.
-void sub(int32_t N, int32_t K, const double *X, double *Q) {
-    if (N <= 0) return;
-    const int64_t n = N, kw = K;
-    for (int64_t i = 0; i < n; ++i) {
+#define PK_INLINE __attribute__((always_inline)) inline
+
+// Registers of 2, 4 and 8 doubles. Code written with them takes the instruction set of the
+// function it is inlined into: SSE2 by default, AVX2 or AVX-512 in the dispatched variants.
+typedef double v2 __attribute__((vector_size(16)));
+typedef double v4 __attribute__((vector_size(32)));
+typedef double v8 __attribute__((vector_size(64)));
+
+template <class V> PK_INLINE void load(V &v, const double *p) { std::memcpy(&v, p, sizeof v); }
+template <class V> PK_INLINE void store(double *p, const V &v) { std::memcpy(p, &v, sizeof v); }
+
+// On entry m[l] holds L consecutive components of lane l; on exit m[c] holds component c of
+// every lane.
+PK_INLINE void transpose(v2 *m) {
+    const v2 a = m[0], b = m[1];
+    m[0] = __builtin_shufflevector(a, b, 0, 2);
+    m[1] = __builtin_shufflevector(a, b, 1, 3);
+}
+PK_INLINE void transpose(v4 *m) {
+    const v4 a = __builtin_shufflevector(m[0], m[1], 0, 4, 2, 6);
+    const v4 b = __builtin_shufflevector(m[0], m[1], 1, 5, 3, 7);
+    const v4 c = __builtin_shufflevector(m[2], m[3], 0, 4, 2, 6);
+    const v4 d = __builtin_shufflevector(m[2], m[3], 1, 5, 3, 7);
+    m[0] = __builtin_shufflevector(a, c, 0, 1, 4, 5);
+    m[1] = __builtin_shufflevector(b, d, 0, 1, 4, 5);
+    m[2] = __builtin_shufflevector(a, c, 2, 3, 6, 7);
+    m[3] = __builtin_shufflevector(b, d, 2, 3, 6, 7);
+}
+PK_INLINE void transpose(v8 *m) {
+    v8 a[8], b[8];
+    for (int l = 0; l < 8; l += 2) {  // lanes l, l+1: even components, odd components
+        a[l] = __builtin_shufflevector(m[l], m[l + 1], 0, 8, 2, 10, 4, 12, 6, 14);
+        a[l + 1] = __builtin_shufflevector(m[l], m[l + 1], 1, 9, 3, 11, 5, 13, 7, 15);
+    }
+    for (int l = 0; l < 8; l += 4) {  // lanes l ... l+3: components c and c+4 in b[l + c]
+        b[l] = __builtin_shufflevector(a[l], a[l + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+        b[l + 1] = __builtin_shufflevector(a[l + 1], a[l + 3], 0, 1, 8, 9, 4, 5, 12, 13);
+        b[l + 2] = __builtin_shufflevector(a[l], a[l + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+        b[l + 3] = __builtin_shufflevector(a[l + 1], a[l + 3], 2, 3, 10, 11, 6, 7, 14, 15);
+    }
+    for (int c = 0; c < 4; ++c) {
+        m[c] = __builtin_shufflevector(b[c], b[c + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+        m[c + 4] = __builtin_shufflevector(b[c], b[c + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+    }
+}
+
+// How far ahead of the item vectors in use the next ones are requested from memory, in bytes.
+// Only a hint: the address is never dereferenced, so it may lie past the end of X.
+const uintptr_t kPrefetchAhead = 4096;
+
+// The sums of squares of T*L consecutive items, lane l of s[l / L] holding item l's. Each lane
+// is one item's own accumulator: +0.0, then the rounded squares added in ascending k, exactly
+// the single-item loop. The L*L blocks of squares are formed item by item from contiguous loads
+// and transposed so that one vector addition adds component k of L items. K = 1 needs no
+// transposition; other K need K >= L. A last partial block is loaded overlapping the one before
+// (components K-L ... K-1) and only its new components are added.
+template <int T, class V>
+PK_INLINE void item_squares(V *s, const double *x, int64_t kw) {
+    constexpr int L = sizeof(V) / sizeof(double);
+    for (int64_t c = 0; c < T * L * kw; c += 8)
+        __builtin_prefetch(reinterpret_cast<const void *>(
+            reinterpret_cast<uintptr_t>(x + c) + kPrefetchAhead));
+    for (int t = 0; t < T; ++t) s[t] = V{};
+    if (kw == 1) {
+        for (int t = 0; t < T; ++t) {
+            V a;
+            load(a, x + t * L);
+            s[t] = s[t] + a * a;
+        }
+        return;
+    }
+    int64_t k0 = 0;
+    for (; k0 < kw; k0 += L) {
+        const int64_t kb = k0 + L <= kw ? k0 : kw - L;
+        V m[T][L];
+        for (int t = 0; t < T; ++t) {
+            for (int l = 0; l < L; ++l) {
+                V a;
+                load(a, x + (t * L + l) * kw + kb);
+                m[t][l] = a * a;
+            }
+            transpose(m[t]);
+        }
+        const int64_t first = k0 - kb;
+        for (int c = 0; c < L; ++c)
+            if (c >= first)
+                for (int t = 0; t < T; ++t) s[t] = s[t] + m[t][c];
+    }
+}
+
+// Items i ... N-1, one at a time: the plain loop.
+PK_INLINE void items_plain(int64_t n, int64_t i, int64_t kw, const double *X, double *Q) {
+    for (; i < n; ++i) {
         double s = 0.0;
         for (int64_t k = 0; k < kw; ++k) {
             const double x = X[i * kw + k];
@@ -29,6 +117,64 @@ void sub(int32_t N, int32_t K, const double *X, double *Q) {
             s = s + square;
         }
         Q[i] = s;
+    }
+}
+
+// One accumulator per item from +0.0, adding the squares in ascending k. Each square is rounded
+// to double before it is added (never a fused multiply-add): the bits of the result depend on it.
+// K <= 0 leaves +0.0. Items are independent, so they are taken T*L at a time (then L, then
+// one), each item its own lane.
+template <int T, class V>
+PK_INLINE void sub_lanes(int32_t N, int32_t K, const double *X, double *Q) {
+    constexpr int L = sizeof(V) / sizeof(double);
+    const int64_t n = N;
+    const int64_t kw = K > 0 ? K : 0;
+    int64_t i = 0;
+    for (; i + T * L <= n; i += T * L) {
+        V s[T];
+        item_squares<T>(s, X + i * kw, kw);
+        for (int t = 0; t < T; ++t) store(Q + i + t * L, s[t]);
+    }
+    for (; i + L <= n; i += L) {
+        V s;
+        item_squares<1>(&s, X + i * kw, kw);
+        store(Q + i, s);
+    }
+    items_plain(n, i, kw, X, Q);
+}
+
+// The variants differ only in lane width: the widest whose block of L components fits K (every
+// width serves K = 1 and K <= 0).
+void sub_sse2(int32_t N, int32_t K, const double *X, double *Q) { sub_lanes<2, v2>(N, K, X, Q); }
+
+__attribute__((target("avx2"))) void sub_avx2(int32_t N, int32_t K, const double *X, double *Q) {
+    if (K >= 4 || K <= 1)
+        sub_lanes<2, v4>(N, K, X, Q);
+    else
+        sub_lanes<2, v2>(N, K, X, Q);
+}
+
+__attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(int32_t N, int32_t K,
+                                                                     const double *X, double *Q) {
+    if (K >= 8 || K <= 1)
+        sub_lanes<2, v8>(N, K, X, Q);
+    else if (K >= 4)
+        sub_lanes<2, v4>(N, K, X, Q);
+    else
+        sub_lanes<2, v2>(N, K, X, Q);
+}
+
+// Fewer than 8 items: the plain loop, which costs less than choosing a variant.
+void sub(int32_t N, int32_t K, const double *X, double *Q) {
+    if (N <= 0) return;
+    if (N < 8) {
+        items_plain(N, 0, K > 0 ? K : 0, X, Q);
+        return;
+    }
+    switch (pk::isa()) {
+        case pk::Isa::avx512: sub_avx512(N, K, X, Q); break;
+        case pk::Isa::avx2: sub_avx2(N, K, X, Q); break;
+        default: sub_sse2(N, K, X, Q); break;
     }
 }
 

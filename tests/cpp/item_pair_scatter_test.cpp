@@ -88,6 +88,25 @@ TEST(ItemPairScatter, MatchesPlainLoopsOnAwkwardInputs) {
     }
 }
 
+// Every instruction-set variant this machine runs (the windows build capped at AVX2 and at SSE2
+// included): pair counts that fill blocks of 8 pairs and leave a partial one, and widths that
+// reach every tile shape (8, 4, 2 and 1 rows by 8, 4, 2 and 1 columns) and K = 2 and 3.
+TEST(ItemPairScatter, EveryInstructionSetVariantMatchesPlainLoops) {
+    std::vector<std::string> variants = pktest::isa_variants("windows");
+    variants.push_back("macos");
+    for (const std::string &variant : variants)
+        for (int n : {1, 7, 8, 9, 17})
+            for (int k : {2, 3, 4, 5, 7, 8, 9, 15, 17, 64, 65}) {
+                const int r = (7 * k) % n;
+                std::vector<double> W = pktest::awkward_values(((n - 1) * n + r + 1) * k,
+                                                               100 * n + k, 0.5 / (n + 1));
+                CallResult res = scatter(variant, n, k, r, W);
+                ASSERT_TRUE(HasShape(res, k, k));
+                EXPECT_TRUE(SameBits(pktest::result_values(res), scatter_reference(n, k, r, W)))
+                    << variant << " N = " << n << ", K = " << k << ", r = " << r;
+            }
+}
+
 TEST(ItemPairScatter, EachProductIsRoundedBeforeItIsAdded) {
     // a*b = 1 - 2^-60 rounds to 1, so -1 + a*b is +0.0 unfused and -2^-60 fused.
     const double a = 1.0 + std::ldexp(1.0, -30), b = 1.0 - std::ldexp(1.0, -30);

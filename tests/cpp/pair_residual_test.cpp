@@ -91,6 +91,25 @@ TEST(PairResidual, MatchesPlainLoopsOnAwkwardInputsInEveryProfile) {
             }
 }
 
+// Every instruction-set variant this machine runs (the build capped at AVX2 and at SSE2
+// included), at item counts that reach the blocks of 2*L pairs, a single block of L and the
+// one-pair tail for L = 2, 4 and 8, and at widths K that reach K = 1, partial and overlapping
+// blocks of components. About a third of the pairs meet a NaN, infinity, signed zero or subnormal.
+TEST(PairResidual, EveryInstructionSetVariantMatchesPlainLoops) {
+    for (const std::string &variant : pktest::isa_variants("linux"))
+        for (int n : {8, 23, 25})
+            for (int K : {0, 1, 2, 3, 5, 7, 8, 9, 17, 64, 65}) {
+                const uint64_t seed = 9000 + 100 * n + K;
+                const double special = 0.5 / (2 * K + 4);
+                std::vector<double> P = pktest::awkward_values(n * n, seed, special);
+                std::vector<double> q = pktest::awkward_values(n, seed + 1, special);
+                std::vector<double> W = pktest::awkward_values(n * n * K, seed + 2, special);
+                std::vector<double> X = pktest::awkward_values(n * K, seed + 3, special);
+                EXPECT_TRUE(SameBits(run(n, P, q, W, X, K, variant), reference(n, K, P, q, W, X)))
+                    << variant << ", N = " << n << ", K = " << K;
+            }
+}
+
 TEST(PairResidual, NonPositiveItemCountsReadNothing) {
     CallResult r0 = call(0, {}, {}, {}, {}, 3);
     EXPECT_TRUE(HasShape(r0, 0, 1));

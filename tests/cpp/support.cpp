@@ -24,6 +24,12 @@ const pkhost::Module &module(const std::string &name, const std::string &profile
     return *m;
 }
 
+const std::vector<std::string> &isa_variants(const std::string &profile) {
+    static const std::vector<std::string> linux{"linux", "linux-avx2", "linux-sse2"};
+    static const std::vector<std::string> windows{"windows", "windows-avx2", "windows-sse2"};
+    return profile == "windows" ? windows : linux;
+}
+
 uint64_t bits(double v) {
     uint64_t b;
     std::memcpy(&b, &v, sizeof b);

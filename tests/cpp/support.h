@@ -16,6 +16,11 @@ namespace pktest {
 const pkhost::Module &module(const std::string &name, const std::string &profile = "linux");
 std::string module_path(const std::string &name, const std::string &profile = "linux");
 
+// The stand-in-host builds of `profile` (linux or windows) that reach each instruction-set
+// variant of the kernels this machine can run: the uncapped build and those capped at AVX2 and
+// at SSE2. Pass one as the profile of module().
+const std::vector<std::string> &isa_variants(const std::string &profile);
+
 uint64_t bits(double v);
 
 // Equal bit for bit, except that any NaN equals any NaN.
