@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "gateway.h"
+#include "lanes.h"
 #include "isa.h"
 
 namespace {
@@ -23,104 +24,7 @@ namespace {
 enum { IN_N = 0, IN_P, IN_W, IN_X, IN_K, NARGS };
 const char *const kArgNames[NARGS] = {"N", "P", "W", "X", "K"};
 
-#define PK_INLINE __attribute__((always_inline)) inline
-
-// Registers of 2, 4 and 8 doubles. Code written with them takes the instruction set of the
-// function it is inlined into: SSE2 by default, AVX2 or AVX-512 in the dispatched variants.
-typedef double v2 __attribute__((vector_size(16)));
-typedef double v4 __attribute__((vector_size(32)));
-typedef double v8 __attribute__((vector_size(64)));
-
-template <class V> PK_INLINE void load(V &v, const double *p) { std::memcpy(&v, p, sizeof v); }
-template <class V> PK_INLINE void store(double *p, const V &v) { std::memcpy(p, &v, sizeof v); }
-
-// On entry m[l] holds L consecutive components of lane l; on exit m[c] holds component c of
-// every lane.
-PK_INLINE void transpose(v2 *m) {
-    const v2 a = m[0], b = m[1];
-    m[0] = __builtin_shufflevector(a, b, 0, 2);
-    m[1] = __builtin_shufflevector(a, b, 1, 3);
-}
-PK_INLINE void transpose(v4 *m) {
-    const v4 a = __builtin_shufflevector(m[0], m[1], 0, 4, 2, 6);
-    const v4 b = __builtin_shufflevector(m[0], m[1], 1, 5, 3, 7);
-    const v4 c = __builtin_shufflevector(m[2], m[3], 0, 4, 2, 6);
-    const v4 d = __builtin_shufflevector(m[2], m[3], 1, 5, 3, 7);
-    m[0] = __builtin_shufflevector(a, c, 0, 1, 4, 5);
-    m[1] = __builtin_shufflevector(b, d, 0, 1, 4, 5);
-    m[2] = __builtin_shufflevector(a, c, 2, 3, 6, 7);
-    m[3] = __builtin_shufflevector(b, d, 2, 3, 6, 7);
-}
-PK_INLINE void transpose(v8 *m) {
-    v8 a[8], b[8];
-    for (int l = 0; l < 8; l += 2) {  // lanes l, l+1: even components, odd components
-        a[l] = __builtin_shufflevector(m[l], m[l + 1], 0, 8, 2, 10, 4, 12, 6, 14);
-        a[l + 1] = __builtin_shufflevector(m[l], m[l + 1], 1, 9, 3, 11, 5, 13, 7, 15);
-    }
-    for (int l = 0; l < 8; l += 4) {  // lanes l ... l+3: components c and c+4 in b[l + c]
-        b[l] = __builtin_shufflevector(a[l], a[l + 2], 0, 1, 8, 9, 4, 5, 12, 13);
-        b[l + 1] = __builtin_shufflevector(a[l + 1], a[l + 3], 0, 1, 8, 9, 4, 5, 12, 13);
-        b[l + 2] = __builtin_shufflevector(a[l], a[l + 2], 2, 3, 10, 11, 6, 7, 14, 15);
-        b[l + 3] = __builtin_shufflevector(a[l + 1], a[l + 3], 2, 3, 10, 11, 6, 7, 14, 15);
-    }
-    for (int c = 0; c < 4; ++c) {
-        m[c] = __builtin_shufflevector(b[c], b[c + 4], 0, 1, 2, 3, 8, 9, 10, 11);
-        m[c + 4] = __builtin_shufflevector(b[c], b[c + 4], 4, 5, 6, 7, 12, 13, 14, 15);
-    }
-}
-
-// Asks for the cache lines of the `count` doubles that lie `ahead` bytes past `p`, which a row
-// streams through next. Only a hint: the address is never dereferenced, so it may lie past the
-// end of the array.
-PK_INLINE void prefetch(const double *p, int64_t count, uintptr_t ahead) {
-    for (int64_t c = 0; c < count; c += 8)
-        __builtin_prefetch(
-            reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(p + c) + ahead));
-}
-
-// How far ahead the pair vectors and the pair values are requested, in bytes: about as many
-// pairs ahead for K = 8.
-const uintptr_t kPairVectorsAhead = 4096, kPairValuesAhead = 1024;
-
-// The inner products W(p + l) . X(j + l) of T*L consecutive pairs p ... of one row i (pair p + l
-// has second item j + l), lane l of s[l / L] holding pair l's. Each lane is one pair's own
-// accumulator: +0.0, then the rounded products added in ascending k, exactly the single-pair
-// loop. The L*L blocks of products are formed pair by pair from contiguous loads and transposed
-// so that one vector addition adds component k of L pairs. K = 1 needs no transposition; other
-// K need K >= L. A last partial block is loaded overlapping the one before (components K-L ...
-// K-1) and only its new components are added.
-template <int T, class V>
-PK_INLINE void pair_dots(V *s, const double *w, const double *x, int64_t kw) {
-    constexpr int L = sizeof(V) / sizeof(double);
-    for (int t = 0; t < T; ++t) s[t] = V{};
-    if (kw == 1) {
-        for (int t = 0; t < T; ++t) {
-            V a, b;
-            load(a, w + t * L);
-            load(b, x + t * L);
-            s[t] = s[t] + a * b;
-        }
-        return;
-    }
-    int64_t k0 = 0;
-    for (; k0 < kw; k0 += L) {
-        const int64_t kb = k0 + L <= kw ? k0 : kw - L;
-        V m[T][L];
-        for (int t = 0; t < T; ++t) {
-            for (int l = 0; l < L; ++l) {
-                V a, b;
-                load(a, w + (t * L + l) * kw + kb);
-                load(b, x + (t * L + l) * kw + kb);
-                m[t][l] = a * b;
-            }
-            transpose(m[t]);
-        }
-        const int64_t first = k0 - kb;
-        for (int c = 0; c < L; ++c)
-            if (c >= first)
-                for (int t = 0; t < T; ++t) s[t] = s[t] + m[t][c];
-    }
-}
+using namespace pk::lanes;
 
 // Pairs (i, j) ... (i, N-1), one at a time: the plain loop.
 PK_INLINE void row_plain(int64_t n, int64_t i, int64_t j, const double *P, const double *W,
