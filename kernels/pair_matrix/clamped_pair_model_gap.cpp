@@ -100,9 +100,11 @@ PK_INLINE void sub_lanes(int32_t N, double t, const double *P, const double *q, 
 }
 
 // The variants differ only in lane width: the widest whose block of L components fits K (every
-// width serves K = 1 and K <= 0).
-void sub_sse2(int32_t N, double t, const double *P, const double *q, const double *W,
-              const double *X, double *R, int32_t K, double bound) {
+// width serves K = 1 and K <= 0). All three stay out of line, so that the function choosing one
+// is small and a small call costs no more than the plain loop.
+__attribute__((noinline)) void sub_sse2(int32_t N, double t, const double *P, const double *q,
+                                         const double *W, const double *X, double *R, int32_t K,
+                                         double bound) {
     sub_lanes<2, v2>(N, t, P, q, W, X, R, K, bound);
 }
 

@@ -72,8 +72,10 @@ PK_INLINE void fun_lanes(int32_t N, const double *P, const double *W, const doub
 }
 
 // The variants differ only in lane width: the widest whose block of L components fits K (every
-// width serves K = 1 and K <= 0).
-void fun_sse2(int32_t N, const double *P, const double *W, const double *X, double *R, int32_t K) {
+// width serves K = 1 and K <= 0). All three stay out of line, so that the function choosing one
+// is small and a small call costs no more than the plain loop.
+__attribute__((noinline)) void fun_sse2(int32_t N, const double *P, const double *W,
+                                         const double *X, double *R, int32_t K) {
     fun_lanes<2, v2>(N, P, W, X, R, K);
 }
 

@@ -155,8 +155,10 @@ PK_INLINE void sub_small(int32_t N, int32_t r, const double *W, double *S) {
         for (int b = 0; b < KK; ++b) S[a * KK + b] = s[a][b];
 }
 
-// The variants differ only in their widest lanes.
-void sub_sse2(int32_t N, int32_t K, int32_t r, const double *W, double *S) {
+// The variants differ only in their widest lanes. All three stay out of line, so that the
+// function choosing one is small and a small call costs no more than the plain loop.
+__attribute__((noinline)) void sub_sse2(int32_t N, int32_t K, int32_t r, const double *W,
+                                         double *S) {
     sub_tiles<v2, double>(N, K, r, W, S);
 }
 

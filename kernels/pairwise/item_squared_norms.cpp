@@ -101,8 +101,11 @@ PK_INLINE void sub_lanes(int32_t N, int32_t K, const double *X, double *Q) {
 }
 
 // The variants differ only in lane width: the widest whose block of L components fits K (every
-// width serves K = 1 and K <= 0).
-void sub_sse2(int32_t N, int32_t K, const double *X, double *Q) { sub_lanes<2, v2>(N, K, X, Q); }
+// width serves K = 1 and K <= 0). All three stay out of line, so that the function choosing one
+// is small and a small call costs no more than the plain loop.
+__attribute__((noinline)) void sub_sse2(int32_t N, int32_t K, const double *X, double *Q) {
+    sub_lanes<2, v2>(N, K, X, Q);
+}
 
 __attribute__((target("avx2"))) void sub_avx2(int32_t N, int32_t K, const double *X, double *Q) {
     if (K >= 4 || K <= 1)

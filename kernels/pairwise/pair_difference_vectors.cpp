@@ -71,8 +71,11 @@ PK_INLINE void sub_lanes(int32_t N, int32_t K, const double *X, double *D) {
 
 // The variants differ only in lane width: the widest whose block of L components fits K (every
 // width serves K = 1). The loop is bound by its stores; 512-bit stores measured slower than
-// 256-bit ones here, so AVX-512 processors take the AVX2 variant.
-void sub_sse2(int32_t N, int32_t K, const double *X, double *D) { sub_lanes<v2>(N, K, X, D); }
+// 256-bit ones here, so AVX-512 processors take the AVX2 variant. Both stay out of line, so that
+// the function choosing one is small and a small call costs no more than the plain loop.
+__attribute__((noinline)) void sub_sse2(int32_t N, int32_t K, const double *X, double *D) {
+    sub_lanes<v2>(N, K, X, D);
+}
 
 __attribute__((target("avx2"))) void sub_avx2(int32_t N, int32_t K, const double *X, double *D) {
     if (K >= 4 || K == 1)
@@ -86,10 +89,14 @@ void sub(int32_t N, int32_t K, const double *X, double *D) {
     if (N <= 0 || K <= 0) return;
     if (N < 8) {
         const int64_t n = N, kw = K;
-        for (int64_t i = 0; i < n; ++i)
-            for (int64_t j = 0; j < n; ++j)
-                for (int64_t k = 0; k < kw; ++k)
-                    D[(i * n + j) * kw + k] = X[i * kw + k] - X[j * kw + k];
+        for (int64_t i = 0; i < n; ++i) {
+            const double *xi = X + i * kw;
+            for (int64_t j = 0; j < n; ++j) {
+                const double *xj = X + j * kw;
+                double *dij = D + (i * n + j) * kw;
+                for (int64_t k = 0; k < kw; ++k) dij[k] = xi[k] - xj[k];
+            }
+        }
         return;
     }
     switch (pk::isa()) {
