@@ -7,7 +7,8 @@
 namespace pkhost {
 namespace platform {
 
-Guarded guarded_alloc(std::size_t bytes) {
+// Huge pages are only advice; Windows large pages need a privilege, so they are not asked for.
+Guarded guarded_alloc(std::size_t bytes, bool /*huge_pages*/) {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     const std::size_t page = info.dwPageSize;
