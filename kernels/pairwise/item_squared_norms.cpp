@@ -24,44 +24,16 @@ using namespace pk::lanes;
 // Only a hint: the address is never dereferenced, so it may lie past the end of X.
 const uintptr_t kPrefetchAhead = 4096;
 
-// The sums of squares of T*L consecutive items, lane l of s[l / L] holding item l's. Each lane
-// is one item's own accumulator: +0.0, then the rounded squares added in ascending k, exactly
-// the single-item loop. The L*L blocks of squares are formed item by item from contiguous loads
-// and transposed so that one vector addition adds component k of L items. K = 1 needs no
-// transposition; other K need K >= L. A last partial block is loaded overlapping the one before
-// (components K-L ... K-1) and only its new components are added.
+// The sums of squares of T*L consecutive items, lane l of s[l / L] holding item l's: the lane
+// inner products of lanes.h with each item vector against itself, so each lane is one item's own
+// accumulator (+0.0, then the rounded squares added in ascending k), exactly the single-item loop.
 template <int T, class V>
 PK_INLINE void item_squares(V *s, const double *x, int64_t kw) {
     constexpr int L = sizeof(V) / sizeof(double);
     for (int64_t c = 0; c < T * L * kw; c += 8)
         __builtin_prefetch(reinterpret_cast<const void *>(
             reinterpret_cast<uintptr_t>(x + c) + kPrefetchAhead));
-    for (int t = 0; t < T; ++t) s[t] = V{};
-    if (kw == 1) {
-        for (int t = 0; t < T; ++t) {
-            V a;
-            load(a, x + t * L);
-            s[t] = s[t] + a * a;
-        }
-        return;
-    }
-    int64_t k0 = 0;
-    for (; k0 < kw; k0 += L) {
-        const int64_t kb = k0 + L <= kw ? k0 : kw - L;
-        V m[T][L];
-        for (int t = 0; t < T; ++t) {
-            for (int l = 0; l < L; ++l) {
-                V a;
-                load(a, x + (t * L + l) * kw + kb);
-                m[t][l] = a * a;
-            }
-            transpose(m[t]);
-        }
-        const int64_t first = k0 - kb;
-        for (int c = 0; c < L; ++c)
-            if (c >= first)
-                for (int t = 0; t < T; ++t) s[t] = s[t] + m[t][c];
-    }
+    pair_dots<T>(s, x, x, kw);
 }
 
 // Items i ... N-1, one at a time: the plain loop.
