@@ -172,9 +172,21 @@ std::string case_name(const char *what, const Case &c) {
 
 // ---- Benchmarks ---------------------------------------------------------------------------------
 
+// With recycled memory (the default), a benchmark's results reuse the memory of the previous
+// call's, zero-filled by the host's memset inside the timed call; one untimed call first makes
+// the memory to recycle. Inputs are never recycled: the setting is on only while a case runs.
+bool g_recycled = true;
+
+struct Recycling {
+    Recycling() { pkhost::set_recycled_memory(g_recycled); }
+    ~Recycling() { pkhost::set_recycled_memory(false); }
+};
+
 void run_module(benchmark::State &state, const Case &c) {
     const Inputs &in = inputs_of(c);
     const pkhost::Module &module = pkbench::module(c.module, c.profile);
+    Recycling recycling;
+    if (g_recycled) module.call(in.pointers);
     for (auto _ : state) {
         pkhost::CallResult r = module.call(in.pointers);
         if (r.failed) {
@@ -187,11 +199,16 @@ void run_module(benchmark::State &state, const Case &c) {
     state.SetBytesProcessed(static_cast<int64_t>(c.bytes()) * state.iterations());
 }
 
-// The literal's result is allocated by the host's allocator, outside any call: a fresh zero-filled
-// array per call, as the module's result is, so both times hold the same allocation and faults.
+// The literal's result is allocated by the host's allocator, outside any call: a zero-filled
+// array per call, as the module's result is, so both times hold the same allocation and fill.
 void run_literal(benchmark::State &state, const Case &c) {
     const Inputs &in = inputs_of(c);
     const pkliteral::Bound literal = pkliteral::bind(c.profile, c.module, in.pointers);
+    Recycling recycling;
+    if (g_recycled) {
+        pkhost::Array out = pkhost::zeros(in.shape.rows, in.shape.cols);
+        literal(mxGetPr(out.get()));
+    }
     for (auto _ : state) {
         pkhost::Array out = pkhost::zeros(in.shape.rows, in.shape.cols);
         literal(mxGetPr(out.get()));
@@ -230,7 +247,7 @@ void run_small_call(benchmark::State &state, bool log) {
     pkhost::set_call_log(false);
 }
 
-bool g_huge_pages = true;  // the run's setting for every module and literal call
+bool g_huge_pages = true;  // the run's setting for fresh arrays (inputs, and results unless recycled)
 
 // The host's zero fill of a fresh 128 MiB result alone: one store per 4 KiB page, so every page
 // faults in and is cleared by the operating system, as a kernel's first pass over its result does.
@@ -335,9 +352,15 @@ void summarise(const Collector &col, const std::vector<Case> &all, const std::st
        << "Host zero fill of a fresh 128 MiB result (first touch of every page): "
        << fixed(8.0 * kFillDoubles / fill_small / 1e9, 2) << " GB/s with 4 KiB pages, "
        << fixed(8.0 * kFillDoubles / fill_huge / 1e9, 2) << " GB/s with transparent huge pages. "
-       << "Module and literal results here are allocated "
-       << (g_huge_pages ? "with transparent huge pages (--pk_huge_pages=1)"
-                        : "with 4 KiB pages (--pk_huge_pages=0)")
+       << (g_recycled
+               ? "Module and literal results here reuse the memory of the previous call's result "
+                 "(--pk_recycled=1), as a host's heap allocator serves a block it keeps mapped: the "
+                 "host zero-fills it with memset inside the timed call, a pass over memory instead "
+                 "of page faults"
+               : std::string("Module and literal results here are fresh pages (--pk_recycled=0), ") +
+                     (g_huge_pages ? "with transparent huge pages (--pk_huge_pages=1)"
+                                   : "with 4 KiB pages (--pk_huge_pages=0)") +
+                     ", faulted in by the call")
        << ".\n\n"
        << "Medians of " << repetitions << " repetitions. *Literal*: the plain loops in the defined "
        << "order, same flags, called directly on a fresh zero-filled result from the same host "
@@ -384,7 +407,8 @@ void summarise(const Collector &col, const std::vector<Case> &all, const std::st
 
 int main(int argc, char **argv) {
     // Own flags: --pk_results=DIR (where bench.md and bench.csv go), --pk_repetitions=N,
-    // --pk_huge_pages=0|1 (results of the timed calls on transparent huge pages; default 1).
+    // --pk_recycled=0|1 (results of the timed calls in recycled memory; default 1),
+    // --pk_huge_pages=0|1 (fresh results on transparent huge pages; default 1).
     std::string dir;
     int repetitions = 5;
     std::vector<char *> rest;
@@ -393,6 +417,7 @@ int main(int argc, char **argv) {
         if (a.rfind("--pk_results=", 0) == 0) dir = a.substr(13);
         else if (a.rfind("--pk_repetitions=", 0) == 0) repetitions = std::max(1, std::atoi(a.c_str() + 17));
         else if (a.rfind("--pk_huge_pages=", 0) == 0) g_huge_pages = std::atoi(a.c_str() + 16) != 0;
+        else if (a.rfind("--pk_recycled=", 0) == 0) g_recycled = std::atoi(a.c_str() + 14) != 0;
         else rest.push_back(argv[k]);
     }
     int rest_count = static_cast<int>(rest.size());

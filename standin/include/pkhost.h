@@ -67,6 +67,13 @@ PK_MX_API void set_call_log(bool on);
 // thousands. For benchmarks; the guard pages stay as they are. Thread-safe.
 PK_MX_API void set_huge_pages(bool on);
 
+// Whether this thread's host recycles the memory of destroyed double arrays (default: off). On,
+// a new array of the same byte count as one destroyed earlier takes that memory back, zero-filled
+// by a memset in the creating call (a pass over memory, not page faults), as a host's heap
+// allocator serves blocks it keeps mapped; the guard pages stay. Off again frees what is kept.
+// For benchmarks: a fresh result's first-touch faults are then outside the time of a call.
+PK_MX_API void set_recycled_memory(bool on);
+
 // What one call of a module's mexFunction did.
 struct CallResult {
     bool failed = false;

@@ -50,6 +50,33 @@ std::atomic<std::size_t> result_limit{SIZE_MAX};
 std::atomic<bool> call_log{true};
 std::atomic<bool> huge_pages{false};
 
+// Recycled memory (set_recycled_memory): freed real parts of double arrays wait here, per thread,
+// and a later array of the same byte count takes one back, zero-filled with memset, instead of
+// fresh pages. What a host's heap allocator does with blocks it keeps mapped.
+struct Spare {
+    std::size_t bytes;
+    platform::Guarded memory;
+};
+constexpr std::size_t kMaxSpares = 8;
+thread_local bool recycled_memory = false;
+thread_local std::vector<Spare> spares;
+
+void drop_spares() {
+    for (Spare &s : spares) platform::guarded_free(s.memory);
+    spares.clear();
+}
+
+bool take_spare(std::size_t bytes, platform::Guarded &out) {
+    for (std::size_t k = 0; k < spares.size(); ++k)
+        if (spares[k].bytes == bytes) {
+            out = spares[k].memory;
+            spares.erase(spares.begin() + static_cast<std::ptrdiff_t>(k));
+            std::memset(out.data, 0, bytes);
+            return true;
+        }
+    return false;
+}
+
 std::string describe(const mxArray *a) {
     CallContext *c = current;
     for (int k = 0; k < c->nrhs; ++k)
@@ -93,7 +120,10 @@ mxArray *make(mxClassID cls, int64_t rows, int64_t cols, int64_t stored, bool co
     a->stored = stored;
     try {
         huge = huge || huge_pages;
-        a->re = platform::guarded_alloc(static_cast<std::size_t>(stored) * a->elem_size, huge);
+        const std::size_t bytes = static_cast<std::size_t>(stored) * a->elem_size;
+        if (!(recycled_memory && cls == mxDOUBLE_CLASS && !sparse && bytes > 0 &&
+              take_spare(bytes, a->re)))
+            a->re = platform::guarded_alloc(bytes, huge);
         if (complex)
             a->im = platform::guarded_alloc(static_cast<std::size_t>(stored) * a->elem_size, huge);
     } catch (...) {
@@ -170,6 +200,11 @@ void set_result_limit(std::size_t bytes) { result_limit = bytes; }
 void set_call_log(bool on) { call_log = on; }
 
 void set_huge_pages(bool on) { huge_pages = on; }
+
+void set_recycled_memory(bool on) {
+    recycled_memory = on;
+    if (!on) drop_spares();
+}
 
 Array complex_doubles(const std::vector<double> &re, const std::vector<double> &im) {
     if (re.size() != im.size()) throw std::invalid_argument("complex_doubles: lengths differ");
@@ -403,6 +438,15 @@ bool mxIsSparse(const mxArray *a) {
 
 void mxDestroyArray(mxArray *a) {
     if (a == nullptr) return;
+    const std::size_t bytes = static_cast<std::size_t>(a->stored) * a->elem_size;
+    if (pkhost::recycled_memory && a->cls == mxDOUBLE_CLASS && !a->sparse && bytes > 0) {
+        if (pkhost::spares.size() == pkhost::kMaxSpares) {
+            pkhost::platform::guarded_free(pkhost::spares.front().memory);
+            pkhost::spares.erase(pkhost::spares.begin());
+        }
+        pkhost::spares.push_back({bytes, a->re});
+        a->re = pkhost::platform::Guarded();
+    }
     pkhost::platform::guarded_free(a->re);
     pkhost::platform::guarded_free(a->im);
     delete a;
