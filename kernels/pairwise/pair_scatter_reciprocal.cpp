@@ -32,13 +32,16 @@ const char *const kArgNames[NARGS] = {"N", "K", "P"};
 // row jj at jj*Kp with Kp = K rounded up to the vector width and zeros beyond K; then the block
 // is updated tile by tile: a tile of TA rows a and TB vectors of columns b is loaded into
 // registers, takes the run's terms in ascending j, and is stored back. Runs go in ascending j,
-// so every S_i(a, b) still takes all its terms in ascending j. For K = 1 the items are the
-// vector lanes instead, S_i being the single sum of P((j, i))^2. For a few hundred products
-// the plain loops are used.
+// so every S_i(a, b) still takes all its terms in ascending j. Tiles wholly below the diagonal
+// are skipped: those entries are copied from the ones above it at the end (mirror() says when
+// that is exact). For K = 1 the items are the vector lanes instead, S_i being the single sum
+// of P((j, i))^2. For a few hundred products the plain loops are used.
 constexpr int64_t kBlockDoubles = 32768;  // a chunk's blocks: 256 KiB
 constexpr int64_t kPanelDoubles = 2048;   // a run's panel: 16 KiB
 constexpr int64_t kRun = 16;
 constexpr int64_t kAhead = 128;  // prefetch distance along a stream, in doubles (1 KiB)
+
+void mirror(int64_t n, int64_t K, const double *P, int64_t i, double *R);
 
 template <int L>
 struct Scatter {
@@ -96,21 +99,23 @@ struct Scatter {
 
     // All rows of the columns b0 .. b0 + TB*L - 1, in tiles of as many rows as the registers
     // hold (32 of them where L = 8, else 16), then of 4, 2 and 1.
+    // Only the rows a that reach the upper triangle (a <= b for some column b of the group).
     template <int TB>
     static PK_INLINE void columns(double *S, int64_t K, const double *panel, int64_t Kp,
                                   int64_t jn, int64_t b0) {
         constexpr int TA = TB == 4 ? 4 : L == 8 || TB == 1 ? 8 : 6;
+        const int64_t rows = b0 + TB * L < K ? b0 + TB * L : K;
         int64_t a0 = 0;
-        for (; a0 + TA <= K; a0 += TA) tile<TA, TB>(S, K, panel, Kp, jn, a0, b0);
-        if (TA > 4 && a0 + 4 <= K) {
+        for (; a0 + TA <= rows; a0 += TA) tile<TA, TB>(S, K, panel, Kp, jn, a0, b0);
+        if (TA > 4 && a0 + 4 <= rows) {
             tile<4, TB>(S, K, panel, Kp, jn, a0, b0);
             a0 += 4;
         }
-        if (TA > 2 && a0 + 2 <= K) {
+        if (TA > 2 && a0 + 2 <= rows) {
             tile<2, TB>(S, K, panel, Kp, jn, a0, b0);
             a0 += 2;
         }
-        if (a0 < K) tile<1, TB>(S, K, panel, Kp, jn, a0, b0);
+        if (a0 < rows) tile<1, TB>(S, K, panel, Kp, jn, a0, b0);
     }
 
     // Column groups of 4 vectors (where L = 8), 2 and 1.
@@ -170,9 +175,32 @@ struct Scatter {
                 }
             }
             for (int64_t m = 0; m < c * KK; ++m) R[i0 * KK + m] = 1.0 / R[i0 * KK + m];
+            for (int64_t i = i0; i < i0 + c; ++i) mirror(n, K, P, i, R + i * KK);
         }
     }
 };
+
+// The entries below the diagonal of item i's block (of reciprocals) from those above it. Where
+// 1/S_i(b, a), b < a, is not NaN, no product of its sum was NaN, so neither factor of any was, and
+// then P_a*P_b and P_b*P_a are the same number: S_i(a, b) took the same terms in the same order
+// and is the same bits. Where it is NaN the two may differ in the NaN's payload (a product of two
+// NaNs keeps its first factor's), and S_i(a, b) is summed on its own.
+void mirror(int64_t n, int64_t K, const double *P, int64_t i, double *R) {
+    for (int64_t a = 1; a < K; ++a)
+        for (int64_t b = 0; b < a; ++b) {
+            const double upper = R[b * K + a];
+            if (upper == upper) {
+                R[a * K + b] = upper;
+                continue;
+            }
+            double s = 0.0;
+            for (int64_t j = 0; j < n; ++j) {
+                const double *v = P + (j * n + i) * K;
+                s = s + v[a] * v[b];
+            }
+            R[a * K + b] = 1.0 / s;
+        }
+}
 
 bool few_products(int64_t n, int64_t K) { return n < 32 && K < 32 && n * n * K * K < 1024; }
 

@@ -1,4 +1,6 @@
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "support.h"
@@ -97,6 +99,47 @@ TEST(PairScatterReciprocal, EveryInstructionSetMatchesPlainLoops) {
             EXPECT_TRUE(SameBits(run(n, K, P, build), reference(n, K, P)))
                 << build << " N = " << n << " K = " << K;
         }
+}
+
+TEST(PairScatterReciprocal, LowerTriangleOfNaNRowsAndOfFiniteItems) {
+    // Only the upper triangle is summed where the blocks are tiled; the lower one is copied from
+    // it unless the entry is NaN. Item 2 gets NaN in component 5 of one vector (row and column 5
+    // NaN, the rest finite), item 4 an infinity against a zero (NaN product) in another, item 6
+    // a NaN in every component; with negative zeros and subnormals around the diagonal.
+    const int n = 24;
+    for (int K : {9, 16, 40}) {
+        std::vector<double> P = pktest::awkward_values(n * n * K, 3 * K, 0.0);
+        auto at = [&](int j, int i, int k) -> double & { return P[(std::size_t(j) * n + i) * K + k]; };
+        at(3, 2, 5) = std::nan("");
+        at(7, 4, 1) = kInf;
+        at(7, 4, K - 1) = 0.0;
+        for (int k = 0; k < K; ++k) at(11, 6, k) = -std::nan("");
+        at(0, 8, 0) = -0.0;
+        at(0, 8, 1) = 4.9e-324;
+        for (const char *build : {"linux", "linux-avx2", "linux-sse2"}) {
+            std::vector<double> R = run(n, K, P, build);
+            EXPECT_TRUE(SameBits(R, reference(n, K, P))) << build << " K = " << K;
+            const std::size_t KK = std::size_t(K) * K;
+            EXPECT_TRUE(std::isnan(R[2 * KK + 5 * K + 0]) && std::isnan(R[2 * KK + 0 * K + 5]));
+            EXPECT_FALSE(std::isnan(R[2 * KK + 1 * K + 0]));
+        }
+    }
+    // Two NaNs with different payloads in one vector: a product of two NaNs keeps its first
+    // factor's, so S(a, b) and S(b, a) differ in their payloads and each keeps its own.
+    const int K = 12;
+    std::vector<double> P = pktest::awkward_values(n * n * K, 5, 0.0);
+    const uint64_t payload_a = 0x7ff8000000000a0aull, payload_b = 0x7ff80000000000b0ull;
+    std::memcpy(&P[(std::size_t(5) * n + 3) * K + 7], &payload_a, 8);
+    std::memcpy(&P[(std::size_t(5) * n + 3) * K + 2], &payload_b, 8);
+    std::vector<double> R = run(n, K, P), E = reference(n, K, P);
+    uint64_t lower, upper, expected_lower, expected_upper;
+    std::memcpy(&lower, &R[3 * K * K + 7 * K + 2], 8);
+    std::memcpy(&upper, &R[3 * K * K + 2 * K + 7], 8);
+    std::memcpy(&expected_lower, &E[3 * K * K + 7 * K + 2], 8);
+    std::memcpy(&expected_upper, &E[3 * K * K + 2 * K + 7], 8);
+    EXPECT_EQ(lower, expected_lower);
+    EXPECT_EQ(upper, expected_upper);
+    EXPECT_NE(lower, upper);
 }
 
 TEST(PairScatterReciprocal, WidthsAtAndBeyondFiveHundred) {
