@@ -97,13 +97,12 @@ struct Scatter {
                 store_part(S + (a0 + ta) * K + b0 + tb * L, acc[ta][tb], K - b0 - tb * L);
     }
 
-    // All rows of the columns b0 .. b0 + TB*L - 1, in tiles of as many rows as the registers
-    // hold (32 of them where L = 8, else 16), then of 4, 2 and 1.
-    // Only the rows a that reach the upper triangle (a <= b for some column b of the group).
+    // The rows of the columns b0 .. b0 + TB*L - 1 that reach the upper triangle (a <= b for
+    // some column b of the group), in tiles of 8 rows (6 for two vectors), then of 4, 2 and 1.
     template <int TB>
     static PK_INLINE void columns(double *S, int64_t K, const double *panel, int64_t Kp,
                                   int64_t jn, int64_t b0) {
-        constexpr int TA = TB == 4 ? 4 : L == 8 || TB == 1 ? 8 : 6;
+        constexpr int TA = TB == 1 ? 8 : 6;
         const int64_t rows = b0 + TB * L < K ? b0 + TB * L : K;
         int64_t a0 = 0;
         for (; a0 + TA <= rows; a0 += TA) tile<TA, TB>(S, K, panel, Kp, jn, a0, b0);
@@ -118,14 +117,14 @@ struct Scatter {
         if (a0 < rows) tile<1, TB>(S, K, panel, Kp, jn, a0, b0);
     }
 
-    // Column groups of 4 vectors (where L = 8), 2 and 1.
+    // Column groups of one vector each (two where L = 2): the narrower the groups, the less of
+    // the lower triangle their tiles cover.
     static PK_INLINE void block(double *S, int64_t K, const double *panel, int64_t Kp,
                                 int64_t jn) {
         int64_t b0 = 0;
-        if (L == 8)
-            for (; b0 + 3 * L < K; b0 += 4 * L) columns<4>(S, K, panel, Kp, jn, b0);
-        for (; b0 + L < K; b0 += 2 * L) columns<2>(S, K, panel, Kp, jn, b0);
-        if (b0 < K) columns<1>(S, K, panel, Kp, jn, b0);
+        if (L == 2)  // two-lane vectors: two per group, so that each broadcast feeds four columns
+            for (; b0 + L < K; b0 += 2 * L) columns<2>(S, K, panel, Kp, jn, b0);
+        for (; b0 < K; b0 += L) columns<1>(S, K, panel, Kp, jn, b0);
     }
 
     static PK_INLINE void single(int64_t n, const double *P, double *R) {
