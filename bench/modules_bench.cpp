@@ -235,15 +235,18 @@ void run_triad(benchmark::State &state) {
 }
 
 // The host's per-call costs, on a call whose kernel does nothing worth timing.
-void run_small_call(benchmark::State &state, bool log) {
+void run_small_call(benchmark::State &state, bool log, bool recycled) {
     auto N = pkhost::scalar(1.0), t = pkhost::scalar(0.5);
     auto P = pkhost::doubles({1.0}), Q = pkhost::doubles({2.0});
     const pkhost::Module &module = pkbench::module("pair_matrix_step");
     pkhost::set_call_log(log);
+    pkhost::set_recycled_memory(recycled);
+    module.call({N.get(), t.get(), P.get(), Q.get()});
     for (auto _ : state) {
         pkhost::CallResult r = module.call({N.get(), t.get(), P.get(), Q.get()});
         benchmark::DoNotOptimize(r.result.get());
     }
+    pkhost::set_recycled_memory(false);
     pkhost::set_call_log(false);
 }
 
@@ -330,6 +333,7 @@ void summarise(const Collector &col, const std::vector<Case> &all, const std::st
     const double triad = get("triad");
     const double bandwidth = 24.0 * kTriadDoubles / triad;  // bytes per second
     const double logged = get("host/small_call/call_log_on"), quiet = get("host/small_call/call_log_off");
+    const double reused = get("host/small_call/recycled");
     const double alloc = get("host/zeros_1x1");
     const double fill_small = get("host/zero_fill_128MiB/pages:4KiB");
     const double fill_huge = get("host/zero_fill_128MiB/pages:huge");
@@ -346,9 +350,10 @@ void summarise(const Collector &col, const std::vector<Case> &all, const std::st
        << (kTriadDoubles * 8 >> 20) << " MiB, 24 bytes per element): " << fixed(bandwidth / 1e9, 2)
        << " GB/s. Host overhead per call (pair_matrix_step, N = 1): "
        << fixed(logged * 1e6, 2) << " us with the call log, " << fixed(quiet * 1e6, 2)
-       << " us without; creating and freeing an untouched guarded 1-by-1 array alone: "
-       << fixed(alloc * 1e6, 2) << " us (a call also faults in its result's page and unmaps it "
-       << "once written). Modules are timed with the call log off.\n\n"
+       << " us without, " << fixed(reused * 1e6, 2) << " us without and with its result in "
+       << "recycled memory; creating and freeing an untouched guarded 1-by-1 array alone: "
+       << fixed(alloc * 1e6, 2) << " us (a call with a fresh result also faults in its result's "
+       << "page and unmaps it once written). Modules are timed with the call log off.\n\n"
        << "Host zero fill of a fresh 128 MiB result (first touch of every page): "
        << fixed(8.0 * kFillDoubles / fill_small / 1e9, 2) << " GB/s with 4 KiB pages, "
        << fixed(8.0 * kFillDoubles / fill_huge / 1e9, 2) << " GB/s with transparent huge pages. "
@@ -429,9 +434,11 @@ int main(int argc, char **argv) {
     const std::vector<Case> all = cases();
     benchmark::RegisterBenchmark("triad", run_triad)
         ->Unit(benchmark::kMillisecond)->Repetitions(repetitions)->DisplayAggregatesOnly();
-    benchmark::RegisterBenchmark("host/small_call/call_log_on", run_small_call, true)
+    benchmark::RegisterBenchmark("host/small_call/call_log_on", run_small_call, true, false)
         ->Repetitions(repetitions)->DisplayAggregatesOnly();
-    benchmark::RegisterBenchmark("host/small_call/call_log_off", run_small_call, false)
+    benchmark::RegisterBenchmark("host/small_call/call_log_off", run_small_call, false, false)
+        ->Repetitions(repetitions)->DisplayAggregatesOnly();
+    benchmark::RegisterBenchmark("host/small_call/recycled", run_small_call, false, true)
         ->Repetitions(repetitions)->DisplayAggregatesOnly();
     benchmark::RegisterBenchmark("host/zeros_1x1", run_allocation)
         ->Repetitions(repetitions)->DisplayAggregatesOnly();

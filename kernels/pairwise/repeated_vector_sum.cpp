@@ -12,6 +12,8 @@
 #include <cstdint>
 
 #include "gateway.h"
+#include "isa.h"
+#include "simd.h"
 
 namespace {
 
@@ -23,15 +25,51 @@ const char *const kArgNames[NARGS] = {"N", "K", "A", "B"};
 // the point: the empty asm statement with a memory clobber sits before every repetition and tells
 // the compiler that any memory may have been read or changed, so each repetition really stores
 // the previous value, loads both inputs and adds them; none can be merged or dropped.
-void sub(int32_t N, int32_t K, const double *A, const double *B, double *C) {
-    if (N <= 0) return;
-    const int64_t n = N;
-    for (int64_t i = 0; i < n; ++i) {
+//
+// Elements are independent, so they go L at a time, one per vector lane: each still gets its own
+// K loads, additions and stores, only L of them share an instruction.
+template <int L>
+PK_INLINE void repeat(int64_t n, int32_t K, const double *A, const double *B, double *C) {
+    typedef typename pk::Vec<L>::type V;
+    int64_t i = 0;
+    for (; i + L <= n; i += L) {
+        const V zero = {};
+        pk::store<L>(C + i, zero);
+        for (int32_t rep = 0; rep < K; ++rep) {
+            __asm__ __volatile__("" ::: "memory");
+            V a, b;
+            pk::load<L>(a, A + i);
+            pk::load<L>(b, B + i);
+            pk::store<L>(C + i, a + b);
+        }
+    }
+    for (; i < n; ++i) {
         C[i] = 0.0;
         for (int32_t rep = 0; rep < K; ++rep) {
             __asm__ __volatile__("" ::: "memory");
             C[i] = A[i] + B[i];
         }
+    }
+}
+
+__attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(int64_t n, int32_t K,
+                                                                      const double *A,
+                                                                      const double *B, double *C) {
+    repeat<8>(n, K, A, B, C);
+}
+
+__attribute__((target("avx2"))) void sub_avx2(int64_t n, int32_t K, const double *A,
+                                              const double *B, double *C) {
+    repeat<4>(n, K, A, B, C);
+}
+
+void sub(int32_t N, int32_t K, const double *A, const double *B, double *C) {
+    if (N <= 0) return;
+    const int64_t n = N;
+    switch (pk::isa()) {
+        case pk::Isa::avx512: return sub_avx512(n, K, A, B, C);
+        case pk::Isa::avx2: return sub_avx2(n, K, A, B, C);
+        default: return repeat<2>(n, K, A, B, C);
     }
 }
 
