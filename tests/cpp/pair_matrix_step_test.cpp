@@ -17,7 +17,7 @@ const std::string kId = "pairkernels:pair_matrix_step:";
 std::vector<double> reference(int n, double t, const std::vector<double> &P,
                               const std::vector<double> &Q) {
     std::vector<double> R;
-    for (int p = 0; p < n * n; ++p) {
+    for (std::size_t p = 0; p < std::size_t(n) * n; ++p) {
         const double product = t * Q[p];
         R.push_back(product + P[p]);
     }
@@ -74,6 +74,17 @@ TEST(PairMatrixStep, MatchesPlainLoopOnAwkwardInputsInEveryProfile) {
                 << profile << ", N = " << n << ", t = " << t;
         }
     }
+}
+
+TEST(PairMatrixStep, ResultsBeyondSixtyFourMebibytesAreStreamedWithTheSameBits) {
+    // N = 2901: 67 MB, written with non-temporal stores after a scalar start up to the first
+    // 64-byte boundary (the host's array starts 56 bytes past one) and a scalar tail.
+    const int n = 2901;
+    std::vector<double> P = pktest::awkward_values(std::size_t(n) * n, 71, 0.01);
+    std::vector<double> Q = pktest::awkward_values(std::size_t(n) * n, 72, 0.01);
+    const std::vector<double> expected = reference(n, -0.75, P, Q);
+    for (const char *build : {"linux", "linux-avx2", "linux-sse2"})
+        EXPECT_TRUE(SameBits(run(n, -0.75, P, Q, build), expected)) << build;
 }
 
 TEST(PairMatrixStep, SizesAndRefusals) {
