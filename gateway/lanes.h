@@ -114,6 +114,39 @@ PK_INLINE void pair_dots(V *s, const double *w, const double *x, int64_t kw) {
     }
 }
 
+// Results of more than kStreamDoubles elements are far larger than any cache: the kernels that
+// write them row by row store their vectors with non-temporal stores, which go to memory without
+// first reading each result line into the cache (the host has just zero-filled it, so that read
+// would be a second pass over the result for nothing). The values stored are the same.
+const int64_t kStreamDoubles = int64_t{8} << 20;  // 64 MiB
+
+// Whether a result of `count` doubles is streamed.
+PK_INLINE bool streamed(int64_t count) { return count > kStreamDoubles; }
+
+// Stores v at p: an ordinary store, or with `stream` a non-temporal one, for which p must be
+// aligned to the vector's size (see lead()).
+template <class V> PK_INLINE void put(double *p, const V &v, bool stream) {
+    if (!stream) return store(p, v);
+    if (sizeof(V) == 16)
+        __asm__("movntpd %1, %0" : "=m"(*reinterpret_cast<V *>(p)) : "x"(v));
+    else
+        __asm__("vmovntpd %1, %0" : "=m"(*reinterpret_cast<V *>(p)) : "v"(v));
+}
+
+// How many of the `n` results from `row` on come before the first 64-byte boundary: with
+// `stream`, a row's first few results are computed one at a time, so that its vectors are
+// stored aligned. None without.
+PK_INLINE int64_t lead(const double *row, int64_t n, bool stream) {
+    if (!stream) return 0;
+    const int64_t h = static_cast<int64_t>((64 - reinterpret_cast<uintptr_t>(row) % 64) % 64 / 8);
+    return h < n ? h : n;
+}
+
+// After streamed stores: they reach memory, in order with what follows, before the call returns.
+PK_INLINE void fence(bool stream) {
+    if (stream) __builtin_ia32_sfence();
+}
+
 }  // namespace lanes
 }  // namespace pk
 

@@ -38,11 +38,11 @@ const char *const kArgNames[NARGS] = {"N", "t", "P", "q", "W", "X", "K"};
 
 using namespace pk::lanes;
 
-// Pairs (i, j) ... (i, N-1), one at a time: the plain loop.
-PK_INLINE void row_plain(int64_t n, int64_t i, int64_t j, double t, const double *P,
+// Pairs (i, j) ... (i, end-1), one at a time: the plain loop.
+PK_INLINE void row_plain(int64_t n, int64_t i, int64_t j, int64_t end, double t, const double *P,
                          const double *q, const double *W, const double *X, double *R,
                          int64_t kw, double bound) {
-    for (; j < n; ++j) {
+    for (; j < end; ++j) {
         const int64_t p = i * n + j;
         double s = 0.0;
         for (int64_t k = 0; k < kw; ++k) s = s + W[p * kw + k] * X[j * kw + k];
@@ -59,7 +59,7 @@ PK_INLINE void row_plain(int64_t n, int64_t i, int64_t j, double t, const double
 template <int T, class V>
 PK_INLINE void row_lanes(int64_t n, int64_t i, int64_t j, double t, const double *P,
                          const double *q, const double *W, const double *X, double *R,
-                         int64_t kw, double bound) {
+                         int64_t kw, double bound, bool stream) {
     constexpr int L = sizeof(V) / sizeof(double);
     const int64_t p = i * n + j;
     prefetch(W + p * kw, T * L * kw, kPairVectorsAhead);
@@ -74,7 +74,7 @@ PK_INLINE void row_lanes(int64_t n, int64_t i, int64_t j, double t, const double
         s[u] = s[u] - q[i];
         load(r, P + p + u * L);
         const V g = s[u] - r / t;
-        store(R + p + u * L, g > b ? b : g);
+        put(R + p + u * L, g > b ? b : g, stream);
     }
 }
 
@@ -83,20 +83,24 @@ PK_INLINE void row_lanes(int64_t n, int64_t i, int64_t j, double t, const double
 // quotient P / t (never P times a reciprocal, which differs in the last bit) subtracted. The
 // result is the bound only where g > bound, so a g equal to the bound keeps its own sign of
 // zero and a NaN g (or NaN bound) stores g. Pairs are independent, so a row is taken T*L pairs
-// at a time (then L, then one), each pair its own lane.
+// at a time (then L, then one), each pair its own lane; a streamed result's rows begin one pair
+// at a time up to the first 64-byte boundary.
 template <int T, class V>
 PK_INLINE void sub_lanes(int32_t N, double t, const double *P, const double *q, const double *W,
                          const double *X, double *R, int32_t K, double bound) {
     constexpr int L = sizeof(V) / sizeof(double);
     const int64_t n = N;
     const int64_t kw = K > 0 ? K : 0;
+    const bool stream = streamed(n * n);
     for (int64_t i = 0; i < n; ++i) {
-        int64_t j = 0;
+        int64_t j = lead(R + i * n, n, stream);
+        row_plain(n, i, 0, j, t, P, q, W, X, R, kw, bound);
         for (; j + T * L <= n; j += T * L)
-            row_lanes<T, V>(n, i, j, t, P, q, W, X, R, kw, bound);
-        for (; j + L <= n; j += L) row_lanes<1, V>(n, i, j, t, P, q, W, X, R, kw, bound);
-        row_plain(n, i, j, t, P, q, W, X, R, kw, bound);
+            row_lanes<T, V>(n, i, j, t, P, q, W, X, R, kw, bound, stream);
+        for (; j + L <= n; j += L) row_lanes<1, V>(n, i, j, t, P, q, W, X, R, kw, bound, stream);
+        row_plain(n, i, j, n, t, P, q, W, X, R, kw, bound);
     }
+    fence(stream);
 }
 
 // The variants differ only in lane width: the widest whose block of L components fits K (every
@@ -134,7 +138,7 @@ void sub(int32_t N, double t, const double *P, const double *q, const double *W,
     if (N <= 0) return;
     if (N < 8) {
         for (int64_t i = 0; i < N; ++i)
-            row_plain(N, i, 0, t, P, q, W, X, R, K > 0 ? K : 0, bound);
+            row_plain(N, i, 0, N, t, P, q, W, X, R, K > 0 ? K : 0, bound);
         return;
     }
     switch (pk::isa()) {

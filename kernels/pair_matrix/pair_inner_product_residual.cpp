@@ -26,10 +26,10 @@ const char *const kArgNames[NARGS] = {"N", "P", "W", "X", "K"};
 
 using namespace pk::lanes;
 
-// Pairs (i, j) ... (i, N-1), one at a time: the plain loop.
-PK_INLINE void row_plain(int64_t n, int64_t i, int64_t j, const double *P, const double *W,
-                         const double *X, double *R, int64_t kw) {
-    for (; j < n; ++j) {
+// Pairs (i, j) ... (i, end-1), one at a time: the plain loop.
+PK_INLINE void row_plain(int64_t n, int64_t i, int64_t j, int64_t end, const double *P,
+                         const double *W, const double *X, double *R, int64_t kw) {
+    for (; j < end; ++j) {
         const int64_t p = i * n + j;
         double s = 0.0;
         for (int64_t k = 0; k < kw; ++k) s = s + W[p * kw + k] * X[j * kw + k];
@@ -40,7 +40,7 @@ PK_INLINE void row_plain(int64_t n, int64_t i, int64_t j, const double *P, const
 // The residuals of T*L consecutive pairs (i, j) ... of one row.
 template <int T, class V>
 PK_INLINE void row_lanes(int64_t n, int64_t i, int64_t j, const double *P, const double *W,
-                         const double *X, double *R, int64_t kw) {
+                         const double *X, double *R, int64_t kw, bool stream) {
     constexpr int L = sizeof(V) / sizeof(double);
     const int64_t p = i * n + j;
     prefetch(W + p * kw, T * L * kw, kPairVectorsAhead);
@@ -50,25 +50,29 @@ PK_INLINE void row_lanes(int64_t n, int64_t i, int64_t j, const double *P, const
     for (int t = 0; t < T; ++t) {
         V r;
         load(r, P + p + t * L);
-        store(R + p + t * L, r - s[t]);
+        put(R + p + t * L, r - s[t], stream);
     }
 }
 
 // For each pair, i outer and j inner: one accumulator from +0.0 adds W(i, j, k) * X(j, k) in
 // ascending k, each product rounded first, and the total is subtracted from P. Pairs are
-// independent, so a row is taken T*L pairs at a time (then L, then one), each pair its own lane.
+// independent, so a row is taken T*L pairs at a time (then L, then one), each pair its own lane;
+// a streamed result's rows begin one pair at a time up to the first 64-byte boundary.
 template <int T, class V>
 PK_INLINE void fun_lanes(int32_t N, const double *P, const double *W, const double *X, double *R,
                          int32_t K) {
     constexpr int L = sizeof(V) / sizeof(double);
     const int64_t n = N;
     const int64_t kw = K > 0 ? K : 0;
+    const bool stream = streamed(n * n);
     for (int64_t i = 0; i < n; ++i) {
-        int64_t j = 0;
-        for (; j + T * L <= n; j += T * L) row_lanes<T, V>(n, i, j, P, W, X, R, kw);
-        for (; j + L <= n; j += L) row_lanes<1, V>(n, i, j, P, W, X, R, kw);
-        row_plain(n, i, j, P, W, X, R, kw);
+        int64_t j = lead(R + i * n, n, stream);
+        row_plain(n, i, 0, j, P, W, X, R, kw);
+        for (; j + T * L <= n; j += T * L) row_lanes<T, V>(n, i, j, P, W, X, R, kw, stream);
+        for (; j + L <= n; j += L) row_lanes<1, V>(n, i, j, P, W, X, R, kw, stream);
+        row_plain(n, i, j, n, P, W, X, R, kw);
     }
+    fence(stream);
 }
 
 // The variants differ only in lane width: the widest whose block of L components fits K (every
@@ -101,7 +105,7 @@ __attribute__((target("avx512f,avx512dq,avx512vl"))) void fun_avx512(
 void fun(int32_t N, const double *P, const double *W, const double *X, double *R, int32_t K) {
     if (N <= 0) return;
     if (N < 8) {
-        for (int64_t i = 0; i < N; ++i) row_plain(N, i, 0, P, W, X, R, K > 0 ? K : 0);
+        for (int64_t i = 0; i < N; ++i) row_plain(N, i, 0, N, P, W, X, R, K > 0 ? K : 0);
         return;
     }
     switch (pk::isa()) {

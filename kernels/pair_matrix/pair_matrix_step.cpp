@@ -13,6 +13,7 @@
 
 #include "gateway.h"
 #include "isa.h"
+#include "lanes.h"
 #include "simd.h"
 
 namespace {
@@ -23,43 +24,24 @@ const char *const kArgNames[NARGS] = {"N", "t", "P", "Q"};
 // The product t*Q[p] is rounded on its own before P[p] is added (never one fused operation);
 // t = 0 therefore still turns an infinite or NaN Q into NaN and a -0.0 in P into +0.0.
 //
-// Elements are independent: L per vector. Results larger than kStreamBytes are written with
-// non-temporal stores, which skip reading each result line into the cache before overwriting it
-// (the result is far larger than the cache, so nothing is lost by not keeping it there).
-constexpr int64_t kStreamBytes = int64_t{64} << 20;
-
-// A non-temporal store of one vector at p (aligned to the vector's width).
-template <int L>
-PK_INLINE void stream_store(double *p, const typename pk::Vec<L>::type &v) {
-    typedef typename pk::Vec<L>::type V;
-    if (L == 2)
-        __asm__("movntpd %1, %0" : "=m"(*reinterpret_cast<V *>(p)) : "x"(v));
-    else
-        __asm__("vmovntpd %1, %0" : "=m"(*reinterpret_cast<V *>(p)) : "v"(v));
-}
-
+// Elements are independent: L per vector. A result beyond 64 MiB is streamed (lanes.h): scalar
+// up to the first 64-byte boundary, then non-temporal vector stores.
 template <int L>
 PK_INLINE void step(int64_t count, double t, const double *P, const double *Q, double *R) {
     typedef typename pk::Vec<L>::type V;
-    int64_t p = 0;
-    const bool stream = count * 8 > kStreamBytes;
-    if (stream)  // scalar up to the first 64-byte boundary of R, so the vector stores are aligned
-        for (; p < count && reinterpret_cast<uintptr_t>(R + p) % 64 != 0; ++p)
-            R[p] = t * Q[p] + P[p];
+    const bool stream = pk::lanes::streamed(count);
+    int64_t p = pk::lanes::lead(R, count, stream);
+    for (int64_t e = 0; e < p; ++e) R[e] = t * Q[e] + P[e];
     V tv;
     for (int l = 0; l < L; ++l) tv[l] = t;
     for (; p + L <= count; p += L) {
         V q, a;
         pk::load<L>(q, Q + p);
         pk::load<L>(a, P + p);
-        const V r = tv * q + a;
-        if (stream)
-            stream_store<L>(R + p, r);
-        else
-            pk::store<L>(R + p, r);
+        pk::lanes::put(R + p, tv * q + a, stream);
     }
     for (; p < count; ++p) R[p] = t * Q[p] + P[p];
-    if (stream) __builtin_ia32_sfence();  // the streamed stores land before the call returns
+    pk::lanes::fence(stream);
 }
 
 __attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(int64_t count, double t,

@@ -26,10 +26,11 @@ const char *const kArgNames[NARGS] = {"N", "P", "q", "W", "X", "K"};
 
 using namespace pk::lanes;
 
-// Pairs (i, j) ... (i, N-1), one at a time: the plain loop.
-PK_INLINE void row_plain(int64_t n, int64_t i, int64_t j, const double *P, const double *q,
-                         const double *W, const double *X, double *R, int64_t kw) {
-    for (; j < n; ++j) {
+// Pairs (i, j) ... (i, end-1), one at a time: the plain loop.
+PK_INLINE void row_plain(int64_t n, int64_t i, int64_t j, int64_t end, const double *P,
+                         const double *q, const double *W, const double *X, double *R,
+                         int64_t kw) {
+    for (; j < end; ++j) {
         const int64_t p = i * n + j;
         double s = 0.0;
         for (int64_t k = 0; k < kw; ++k) s = s + W[p * kw + k] * X[j * kw + k];
@@ -43,7 +44,7 @@ PK_INLINE void row_plain(int64_t n, int64_t i, int64_t j, const double *P, const
 // with q[j + l] and then q[i], as the plain loop's does.
 template <int T, class V>
 PK_INLINE void row_lanes(int64_t n, int64_t i, int64_t j, const double *P, const double *q,
-                         const double *W, const double *X, double *R, int64_t kw) {
+                         const double *W, const double *X, double *R, int64_t kw, bool stream) {
     constexpr int L = sizeof(V) / sizeof(double);
     const int64_t p = i * n + j;
     prefetch(W + p * kw, T * L * kw, kPairVectorsAhead);
@@ -56,7 +57,7 @@ PK_INLINE void row_lanes(int64_t n, int64_t i, int64_t j, const double *P, const
         s[t] = s[t] + qj;
         s[t] = s[t] - q[i];
         load(r, P + p + t * L);
-        store(R + p + t * L, r - s[t]);
+        put(R + p + t * L, r - s[t], stream);
     }
 }
 
@@ -65,19 +66,23 @@ PK_INLINE void row_lanes(int64_t n, int64_t i, int64_t j, const double *P, const
 // total is subtracted from P. The offsets go through the accumulator even on the diagonal, so
 // R(i, i) may differ in the last bit from P(i, i) - W(i, i) . X(i), and is NaN for an infinite
 // q[i]; the order is kept for those bits. Pairs are independent, so a row is taken T*L pairs at
-// a time (then L, then one), each pair its own lane.
+// a time (then L, then one), each pair its own lane; a streamed result's rows begin one pair at
+// a time up to the first 64-byte boundary.
 template <int T, class V>
 PK_INLINE void sub_lanes(int32_t N, const double *P, const double *q, const double *W,
                          const double *X, double *R, int32_t K) {
     constexpr int L = sizeof(V) / sizeof(double);
     const int64_t n = N;
     const int64_t kw = K > 0 ? K : 0;
+    const bool stream = streamed(n * n);
     for (int64_t i = 0; i < n; ++i) {
-        int64_t j = 0;
-        for (; j + T * L <= n; j += T * L) row_lanes<T, V>(n, i, j, P, q, W, X, R, kw);
-        for (; j + L <= n; j += L) row_lanes<1, V>(n, i, j, P, q, W, X, R, kw);
-        row_plain(n, i, j, P, q, W, X, R, kw);
+        int64_t j = lead(R + i * n, n, stream);
+        row_plain(n, i, 0, j, P, q, W, X, R, kw);
+        for (; j + T * L <= n; j += T * L) row_lanes<T, V>(n, i, j, P, q, W, X, R, kw, stream);
+        for (; j + L <= n; j += L) row_lanes<1, V>(n, i, j, P, q, W, X, R, kw, stream);
+        row_plain(n, i, j, n, P, q, W, X, R, kw);
     }
+    fence(stream);
 }
 
 // The variants differ only in lane width: the widest whose block of L components fits K (every
@@ -113,7 +118,7 @@ void sub(int32_t N, const double *P, const double *q, const double *W, const dou
          double *R, int32_t K) {
     if (N <= 0) return;
     if (N < 8) {
-        for (int64_t i = 0; i < N; ++i) row_plain(N, i, 0, P, q, W, X, R, K > 0 ? K : 0);
+        for (int64_t i = 0; i < N; ++i) row_plain(N, i, 0, N, P, q, W, X, R, K > 0 ? K : 0);
         return;
     }
     switch (pk::isa()) {

@@ -188,6 +188,22 @@ TEST(ClampedPairModelGap, EveryInstructionSetVariantMatchesPlainLoops) {
         }
 }
 
+// N = 2901: a 67 MB result, written with non-temporal stores; each row's pairs before the first
+// 64-byte boundary (a different number from row to row) are done one at a time.
+TEST(ClampedPairModelGap, ResultsBeyondSixtyFourMebibytesAreStreamedWithTheSameBits) {
+    const int n = 2901;
+    Inputs in{static_cast<double>(n),
+              -0.3,
+              pktest::awkward_values(n * n, 61, 0.01),
+              pktest::awkward_values(n, 62, 0.01),
+              pktest::awkward_values(n * n, 63, 0.01),
+              pktest::awkward_values(n, 64, 0.01),
+              1};
+    const std::vector<double> expected = reference(in, 0.0);
+    for (const std::string &variant : pktest::isa_variants("linux"))
+        EXPECT_TRUE(SameBits(run(variant, in), expected)) << variant;
+}
+
 TEST(ClampedPairModelGap, SizesInEveryProfile) {
     const double m = 1;
     for (const char *profile : kProfiles) {

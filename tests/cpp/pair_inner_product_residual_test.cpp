@@ -99,6 +99,18 @@ TEST(PairInnerProductResidual, EveryInstructionSetVariantMatchesPlainLoops) {
             }
 }
 
+// N = 2901: a 67 MB result, written with non-temporal stores; each row's pairs before the first
+// 64-byte boundary (a different number from row to row) are done one at a time.
+TEST(PairInnerProductResidual, ResultsBeyondSixtyFourMebibytesAreStreamedWithTheSameBits) {
+    const int n = 2901;
+    std::vector<double> P = pktest::awkward_values(n * n, 51, 0.01);
+    std::vector<double> W = pktest::awkward_values(n * n, 52, 0.01);
+    std::vector<double> X = pktest::awkward_values(n, 53, 0.01);
+    const std::vector<double> expected = reference(n, 1, P, W, X);
+    for (const std::string &variant : pktest::isa_variants("linux"))
+        EXPECT_TRUE(SameBits(run(n, P, W, X, 1, variant), expected)) << variant;
+}
+
 TEST(PairInnerProductResidual, SizesAndRefusals) {
     EXPECT_TRUE(HasShape(call(0, {}, {}, {}, 2), 0, 1));
     CallResult r = call(-2, {}, {}, {}, 2);

@@ -110,6 +110,19 @@ TEST(PairResidual, EveryInstructionSetVariantMatchesPlainLoops) {
             }
 }
 
+// N = 2901: a 67 MB result, written with non-temporal stores; each row's pairs before the first
+// 64-byte boundary (a different number from row to row) are done one at a time.
+TEST(PairResidual, ResultsBeyondSixtyFourMebibytesAreStreamedWithTheSameBits) {
+    const int n = 2901;
+    std::vector<double> P = pktest::awkward_values(n * n, 41, 0.01);
+    std::vector<double> q = pktest::awkward_values(n, 42, 0.01);
+    std::vector<double> W = pktest::awkward_values(n * n, 43, 0.01);
+    std::vector<double> X = pktest::awkward_values(n, 44, 0.01);
+    const std::vector<double> expected = reference(n, 1, P, q, W, X);
+    for (const std::string &variant : pktest::isa_variants("linux"))
+        EXPECT_TRUE(SameBits(run(n, P, q, W, X, 1, variant), expected)) << variant;
+}
+
 TEST(PairResidual, NonPositiveItemCountsReadNothing) {
     CallResult r0 = call(0, {}, {}, {}, {}, 3);
     EXPECT_TRUE(HasShape(r0, 0, 1));
