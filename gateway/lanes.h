@@ -127,10 +127,16 @@ PK_INLINE bool streamed(int64_t count) { return count > kStreamDoubles; }
 // aligned to the vector's size (see lead()).
 template <class V> PK_INLINE void put(double *p, const V &v, bool stream) {
     if (!stream) return store(p, v);
-    if (sizeof(V) == 16)
+#if defined(__clang__)
+    // Clang checks asm operands against this function's own target, not the variant it is
+    // inlined into; its generic builtin is lowered for the variant.
+    __builtin_nontemporal_store(v, reinterpret_cast<V *>(p));
+#else
+    if constexpr (sizeof(V) == 16)
         __asm__("movntpd %1, %0" : "=m"(*reinterpret_cast<V *>(p)) : "x"(v));
     else
         __asm__("vmovntpd %1, %0" : "=m"(*reinterpret_cast<V *>(p)) : "v"(v));
+#endif
 }
 
 // How many of the `n` results from `row` on come before the first 64-byte boundary: with

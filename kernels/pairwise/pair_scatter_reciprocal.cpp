@@ -182,8 +182,8 @@ struct Scatter {
 // The entries below the diagonal of item i's block (of reciprocals) from those above it. Where
 // 1/S_i(b, a), b < a, is not NaN, no product of its sum was NaN, so neither factor of any was, and
 // then P_a*P_b and P_b*P_a are the same number: S_i(a, b) took the same terms in the same order
-// and is the same bits. Where it is NaN the two may differ in the NaN's payload (a product of two
-// NaNs keeps its first factor's), and S_i(a, b) is summed on its own.
+// and is the same bits. Where it is NaN, S_i(a, b) is summed on its own: its NaN is then the one
+// its own products give (a product of two NaNs takes the payload of one of them).
 void mirror(int64_t n, int64_t K, const double *P, int64_t i, double *R) {
     for (int64_t a = 1; a < K; ++a)
         for (int64_t b = 0; b < a; ++b) {
