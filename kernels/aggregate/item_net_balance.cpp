@@ -34,6 +34,7 @@ const char *const kArgNames[NARGS] = {"N", "A"};
 // tiles' column pieces fill cache lines where N allows) and a short trailing block (the last
 // N mod kB items) are done with scalar code in the same pair order.
 constexpr int kB = 8;
+constexpr int64_t kAheadTiles = 4;
 
 // The steps j0 .. j0+nj-1 of items i0 .. i0+ni-1 and, for two different blocks, the steps
 // i0 .. i0+ni-1 of items j0 .. j0+nj-1, on the totals in y.
@@ -109,6 +110,11 @@ struct Balance {
             for (int r = 0; r < M; ++r) pk::load<L>(sI[r], y + i0 + r * L);
             diagonal(sI, A, n, i0);
             for (int64_t j0 = i0 + kB; j0 < end; j0 += kB) {
+                // Row block I's pieces of the columns a few tiles on: each is on a page of its
+                // own (N doubles apart), which the hardware prefetchers do not follow.
+                if (j0 + kAheadTiles * kB < end)
+                    for (int c = 0; c < kB; ++c)
+                        __builtin_prefetch(A + (j0 + kAheadTiles * kB + c) * n + i0);
                 PK_UNROLL
                 for (int r = 0; r < M; ++r) pk::load<L>(sJ[r], y + j0 + r * L);
                 pair(sI, sJ, A, n, i0, j0);
