@@ -10,55 +10,28 @@
 #include <cstdint>
 #include <cstring>
 
-#ifndef PK_INLINE
-#define PK_INLINE inline __attribute__((always_inline))
-#endif
+#include "simd.h"
 
 namespace pk {
 namespace lanes {
 
 // Registers of 2, 4 and 8 doubles. Code written with them takes the instruction set of the
 // function it is inlined into: SSE2 by default, AVX2 or AVX-512 in the dispatched variants.
-typedef double v2 __attribute__((vector_size(16)));
-typedef double v4 __attribute__((vector_size(32)));
-typedef double v8 __attribute__((vector_size(64)));
+typedef Vec<2>::type v2;
+typedef Vec<4>::type v4;
+typedef Vec<8>::type v8;
 
 template <class V> PK_INLINE void load(V &v, const double *p) { std::memcpy(&v, p, sizeof v); }
 template <class V> PK_INLINE void store(double *p, const V &v) { std::memcpy(p, &v, sizeof v); }
 
 // On entry m[l] holds L consecutive components of lane l; on exit m[c] holds component c of
-// every lane.
-PK_INLINE void transpose(v2 *m) {
-    const v2 a = m[0], b = m[1];
-    m[0] = __builtin_shufflevector(a, b, 0, 2);
-    m[1] = __builtin_shufflevector(a, b, 1, 3);
-}
-PK_INLINE void transpose(v4 *m) {
-    const v4 a = __builtin_shufflevector(m[0], m[1], 0, 4, 2, 6);
-    const v4 b = __builtin_shufflevector(m[0], m[1], 1, 5, 3, 7);
-    const v4 c = __builtin_shufflevector(m[2], m[3], 0, 4, 2, 6);
-    const v4 d = __builtin_shufflevector(m[2], m[3], 1, 5, 3, 7);
-    m[0] = __builtin_shufflevector(a, c, 0, 1, 4, 5);
-    m[1] = __builtin_shufflevector(b, d, 0, 1, 4, 5);
-    m[2] = __builtin_shufflevector(a, c, 2, 3, 6, 7);
-    m[3] = __builtin_shufflevector(b, d, 2, 3, 6, 7);
-}
-PK_INLINE void transpose(v8 *m) {
-    v8 a[8], b[8];
-    for (int l = 0; l < 8; l += 2) {  // lanes l, l+1: even components, odd components
-        a[l] = __builtin_shufflevector(m[l], m[l + 1], 0, 8, 2, 10, 4, 12, 6, 14);
-        a[l + 1] = __builtin_shufflevector(m[l], m[l + 1], 1, 9, 3, 11, 5, 13, 7, 15);
-    }
-    for (int l = 0; l < 8; l += 4) {  // lanes l ... l+3: components c and c+4 in b[l + c]
-        b[l] = __builtin_shufflevector(a[l], a[l + 2], 0, 1, 8, 9, 4, 5, 12, 13);
-        b[l + 1] = __builtin_shufflevector(a[l + 1], a[l + 3], 0, 1, 8, 9, 4, 5, 12, 13);
-        b[l + 2] = __builtin_shufflevector(a[l], a[l + 2], 2, 3, 10, 11, 6, 7, 14, 15);
-        b[l + 3] = __builtin_shufflevector(a[l + 1], a[l + 3], 2, 3, 10, 11, 6, 7, 14, 15);
-    }
-    for (int c = 0; c < 4; ++c) {
-        m[c] = __builtin_shufflevector(b[c], b[c + 4], 0, 1, 2, 3, 8, 9, 10, 11);
-        m[c + 4] = __builtin_shufflevector(b[c], b[c + 4], 4, 5, 6, 7, 12, 13, 14, 15);
-    }
+// every lane (simd.h's transpose, in place).
+template <class V>
+PK_INLINE void transpose(V (&m)[sizeof(V) / sizeof(double)]) {
+    constexpr int L = sizeof(V) / sizeof(double);
+    V out[L];
+    Transpose<L>::run(m, out);
+    for (int l = 0; l < L; ++l) m[l] = out[l];
 }
 
 // Asks for the cache lines of the `count` doubles that lie `ahead` bytes past `p`, which a row
