@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -163,11 +164,11 @@ std::vector<Case> cases() {
     return c;
 }
 
-std::string case_name(const char *what, const Case &c) {
+std::string case_name(const Case &c) {
     std::string label = c.label;
     std::replace(label.begin(), label.end(), ' ', '/');
     const std::string form = c.module == "item_pair_scatter" ? (c.profile == "linux" ? ":tensor" : ":scatter") : "";
-    return std::string(what) + "/" + c.module + form + "/" + label;
+    return c.module + form + "/" + label;
 }
 
 // ---- Benchmarks ---------------------------------------------------------------------------------
@@ -182,39 +183,67 @@ struct Recycling {
     ~Recycling() { pkhost::set_recycled_memory(false); }
 };
 
-void run_module(benchmark::State &state, const Case &c) {
-    const Inputs &in = inputs_of(c);
-    const pkhost::Module &module = pkbench::module(c.module, c.profile);
-    Recycling recycling;
-    if (g_recycled) module.call(in.pointers);
-    for (auto _ : state) {
-        pkhost::CallResult r = module.call(in.pointers);
-        if (r.failed) {
-            state.SkipWithError(r.message.c_str());
-            break;
-        }
-        benchmark::DoNotOptimize(mxGetPr(r.result.get()));
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(c.bytes()) * state.iterations());
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// A module and its literal reference, timed call by call in alternation (which goes first flips
+// every iteration), so that drift on a shared machine (frequency, a neighbour's memory traffic)
+// falls on both and leaves their ratio alone. The benchmark's time is the module's; the literal's
+// mean per iteration is the counter "literal_s".
+//
 // The literal's result is allocated by the host's allocator, outside any call: a zero-filled
 // array per call, as the module's result is, so both times hold the same allocation and fill.
-void run_literal(benchmark::State &state, const Case &c) {
+void run_case(benchmark::State &state, const Case &c) {
     const Inputs &in = inputs_of(c);
+    const pkhost::Module &module = pkbench::module(c.module, c.profile);
     const pkliteral::Bound literal = pkliteral::bind(c.profile, c.module, in.pointers);
     Recycling recycling;
-    if (g_recycled) {
-        pkhost::Array out = pkhost::zeros(in.shape.rows, in.shape.cols);
-        literal(mxGetPr(out.get()));
-    }
-    for (auto _ : state) {
+    std::string failure;
+    auto time_module = [&] {
+        const Clock::time_point start = Clock::now();
+        pkhost::CallResult r = module.call(in.pointers);
+        benchmark::DoNotOptimize(mxGetPr(r.result.get()));
+        benchmark::ClobberMemory();
+        const double s = seconds_since(start);
+        if (r.failed) failure = r.message;
+        return s;
+    };
+    auto time_literal = [&] {
+        const Clock::time_point start = Clock::now();
         pkhost::Array out = pkhost::zeros(in.shape.rows, in.shape.cols);
         literal(mxGetPr(out.get()));
         benchmark::DoNotOptimize(mxGetPr(out.get()));
         benchmark::ClobberMemory();
+        return seconds_since(start);
+    };
+    // One untimed call of each first: it makes the memory that recycling hands on.
+    if (g_recycled) {
+        time_module();
+        time_literal();
     }
+    double literal_total = 0;
+    bool literal_first = false;
+    for (auto _ : state) {
+        double module_s, literal_s;
+        if (literal_first) {
+            literal_s = time_literal();
+            module_s = time_module();
+        } else {
+            module_s = time_module();
+            literal_s = time_literal();
+        }
+        literal_first = !literal_first;
+        if (!failure.empty()) {
+            state.SkipWithError(failure.c_str());
+            break;
+        }
+        state.SetIterationTime(module_s);
+        literal_total += literal_s;
+    }
+    state.counters["literal_s"] = benchmark::Counter(literal_total, benchmark::Counter::kAvgIterations);
     state.SetBytesProcessed(static_cast<int64_t>(c.bytes()) * state.iterations());
 }
 
@@ -278,7 +307,7 @@ void run_allocation(benchmark::State &state) {
 // ---- Summary ------------------------------------------------------------------------------------
 
 // Forwards everything to the console and keeps each benchmark's median time per iteration (or its
-// one time, when it ran once).
+// one time, when it ran once), and the same of its literal_s counter under "literal:<name>".
 class Collector : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> seconds;
@@ -289,9 +318,12 @@ public:
             if (r.error_occurred) continue;
             const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
             const bool single = r.run_type == Run::RT_Iteration && r.repetitions <= 1;
-            if (median || single)
-                seconds[r.run_name.function_name] =
-                    r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
+            if (!median && !single) continue;
+            seconds[r.run_name.function_name] =
+                r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
+            const auto literal = r.counters.find("literal_s");
+            if (literal != r.counters.end())
+                seconds["literal:" + r.run_name.function_name] = literal->second.value;
         }
     }
 };
@@ -369,7 +401,8 @@ void summarise(const Collector &col, const std::vector<Case> &all, const std::st
        << ".\n\n"
        << "Medians of " << repetitions << " repetitions. *Literal*: the plain loops in the defined "
        << "order, same flags, called directly on a fresh zero-filled result from the same host "
-       << "allocator. *Bound*: bytes the call must move divided by the triad bandwidth, over the "
+       << "allocator; module and literal calls alternate, call by call, so drift on the machine "
+       << "falls on both. *Bound*: bytes the call must move divided by the triad bandwidth, over the "
        << "module's time; the bytes are every input element the kernel needs read once, the "
        << "result once for the host's zero fill and once more for the elements the kernel must "
        << "store (only those that can end non-zero, for the mostly-zero N*N*N results). Above 100% the "
@@ -382,7 +415,7 @@ void summarise(const Collector &col, const std::vector<Case> &all, const std::st
     std::printf("\n%-42s %-14s %11s %11s %8s %10s %8s %7s\n", "module", "size", "module ms",
                 "literal ms", "mod/lit", "MB moved", "GB/s", "bound");
     for (const Case &c : all) {
-        const double tm = get(case_name("module", c)), tl = get(case_name("literal", c));
+        const double tm = get(case_name(c)), tl = get("literal:" + case_name(c));
         if (std::isnan(tm) && std::isnan(tl)) continue;
         const double ratio = tm / tl, gbps = c.bytes() / tm / 1e9;
         const double bound = (c.bytes() / bandwidth) / tm;
@@ -415,7 +448,7 @@ int main(int argc, char **argv) {
     // --pk_recycled=0|1 (results of the timed calls in recycled memory; default 1),
     // --pk_huge_pages=0|1 (fresh results on transparent huge pages; default 1).
     std::string dir;
-    int repetitions = 5;
+    int repetitions = 7;
     std::vector<char *> rest;
     for (int k = 0; k < argc; ++k) {
         const std::string a = argv[k];
@@ -447,12 +480,9 @@ int main(int argc, char **argv) {
     benchmark::RegisterBenchmark("host/zero_fill_128MiB/pages:huge", run_zero_fill, true)
         ->Unit(benchmark::kMillisecond)->Repetitions(repetitions)->DisplayAggregatesOnly();
     for (const Case &c : all) {
-        benchmark::RegisterBenchmark(case_name("module", c).c_str(), run_module, c)
-            ->Unit(benchmark::kMillisecond)->MinTime(0.2)->Repetitions(repetitions)
-            ->DisplayAggregatesOnly();
-        benchmark::RegisterBenchmark(case_name("literal", c).c_str(), run_literal, c)
-            ->Unit(benchmark::kMillisecond)->MinTime(0.2)->Repetitions(repetitions)
-            ->DisplayAggregatesOnly();
+        benchmark::RegisterBenchmark(case_name(c).c_str(), run_case, c)
+            ->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(0.2)
+            ->Repetitions(repetitions)->DisplayAggregatesOnly();
     }
 
     Collector collector;
