@@ -19,7 +19,7 @@ namespace {
 enum { IN_N = 0, IN_K, IN_X, NARGS };
 const char *const kArgNames[NARGS] = {"N", "K", "X"};
 
-using namespace pk::lanes;  // v2, v4, load, store and the streaming helpers
+using namespace pk::lanes;  // v2, v4, load, store
 
 // Row i (pairs (i, 0) ... (i, N-1)), one subtraction per element. With K = 1 the row is item i's
 // value minus the whole of X, L pairs per vector; otherwise each pair's K components go L at a
@@ -53,45 +53,15 @@ PK_INLINE void row_lanes(int64_t n, int64_t kw, const double *xi, const double *
     }
 }
 
-// A streamed row (see sub_lanes): its N*K elements as one run, element m being
-// xi[m mod K] - X[m]. The minuends come from `pattern`, item i's vector repeated (K + L doubles),
-// at the offset m mod K; the run starts one element at a time up to a 64-byte boundary.
-template <class V>
-PK_INLINE void row_streamed(int64_t n, int64_t kw, const double *xi, const double *X, double *d,
-                            double *pattern) {
-    constexpr int L = sizeof(V) / sizeof(double);
-    for (int64_t c = 0; c < kw + L; ++c) pattern[c] = xi[c % kw];
-    const int64_t count = n * kw;
-    int64_t m = lead(d, count, true);
-    for (int64_t e = 0; e < m; ++e) d[e] = xi[e % kw] - X[e];
-    int64_t at = m % kw;
-    for (; m + L <= count; m += L) {
-        V a, b;
-        load(a, pattern + at);
-        load(b, X + m);
-        put(d + m, a - b, true);
-        at += L;
-        while (at >= kw) at -= kw;
-    }
-    for (; m < count; ++m) d[m] = xi[m % kw] - X[m];
-}
-
 // Every element is one subtraction, the first item's component minus the second's, so block
 // (j, i) is the exact negation of block (i, j) except that a zero difference is +0.0 in both.
-// Elements are independent; they are written in storage order. A result beyond 64 MiB (lanes.h)
-// with K up to kPatternWidth goes to memory with non-temporal stores, row by row.
-constexpr int64_t kPatternWidth = 1024;
-
+// Elements are independent; they are written in storage order, with ordinary stores even for
+// results far beyond the cache: this kernel reads almost nothing, and on the test machine its
+// non-temporal stores took from 0.85x to 1.25x the time of ordinary ones, depending on what else
+// the memory was doing, while ordinary stores stayed at or below the plain loop's time.
 template <class V>
 PK_INLINE void sub_lanes(int32_t N, int32_t K, const double *X, double *D) {
     const int64_t n = N, kw = K;
-    if (streamed(n * n * kw) && kw <= kPatternWidth) {
-        double pattern[kPatternWidth + 8];
-        for (int64_t i = 0; i < n; ++i)
-            row_streamed<V>(n, kw, X + i * kw, X, D + i * n * kw, pattern);
-        fence(true);
-        return;
-    }
     for (int64_t i = 0; i < n; ++i) row_lanes<V>(n, kw, X + i * kw, X, D + i * n * kw);
 }
 

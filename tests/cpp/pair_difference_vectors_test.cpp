@@ -70,20 +70,6 @@ TEST(PairDifferenceVectors, EveryInstructionSetVariantMatchesPlainLoops) {
             }
 }
 
-TEST(PairDifferenceVectors, ResultsBeyondSixtyFourMebibytesAreStreamedWithTheSameBits) {
-    // Each a result just over 64 MiB, written with non-temporal stores row by row: widths below,
-    // at and above a vector, an odd one, and one where a row's minuends repeat every component.
-    const int sizes[][2] = {{2901, 1}, {1700, 3}, {1030, 8}, {805, 13}};
-    for (const auto &s : sizes) {
-        const int n = s[0], K = s[1];
-        std::vector<double> X = pktest::awkward_values(n * K, 7 * K, 0.05);
-        const std::vector<double> expected = reference(n, K, X);
-        for (const std::string &variant : pktest::isa_variants("linux"))
-            EXPECT_TRUE(SameBits(run(n, K, X, variant), expected))
-                << variant << " N = " << n << " K = " << K;
-    }
-}
-
 TEST(PairDifferenceVectors, EmptyAndNegativeSizes) {
     EXPECT_TRUE(HasShape(call(0, 3, {}), 0, 1));
     EXPECT_TRUE(HasShape(call(3, 0, {}), 0, 1));  // X is not read
