@@ -21,16 +21,18 @@ const char *const kArgNames[NARGS] = {"N", "K", "X"};
 // host's zero fill for the rest. The minuend is always the second item's value, so the row of the
 // pair (i, j) holds x_j - x_i. Element (row i*N + j, column j*K + k) is at
 // (j*K + k)*N*N + i*N + j: the result has N^3*K elements, so positions are formed in 64 bits.
+// Elements are independent; they are stored column by column from the end of the result back to
+// its start, because the end is what the host's zero fill wrote last and may still be in the
+// cache.
 void fun(int32_t N, int32_t K, const double *X, double *R) {
     if (N <= 0 || K <= 0) return;
     const int64_t n = N, kw = K, rows = n * n;
-    for (int64_t i = 0; i < n; ++i) {
-        for (int64_t j = 0; j < n; ++j) {
-            for (int64_t k = 0; k < kw; ++k) {
-                R[(j * kw + k) * rows + i * n + j] = X[j * kw + k] - X[i * kw + k];
-            }
+    for (int64_t j = n; j-- > 0;)
+        for (int64_t k = kw; k-- > 0;) {
+            double *column = R + (j * kw + k) * rows + j;  // the pairs (i, j), row i*N + j
+            const double xj = X[j * kw + k];
+            for (int64_t i = n; i-- > 0;) column[i * n] = xj - X[i * kw + k];
         }
-    }
 }
 
 }  // namespace
