@@ -96,8 +96,8 @@ std::unique_ptr<Inputs> make_inputs(const Case &c) {
     return in;
 }
 
-// One case's inputs at a time: the module and literal benchmarks of a case run one after the
-// other, and the largest inputs take a gigabyte.
+// One case's inputs at a time: a case's repetitions run one after the other, and the largest
+// inputs take a gigabyte.
 const Inputs &inputs_of(const Case &c) {
     static std::string key;
     static std::unique_ptr<Inputs> held;
