@@ -18,9 +18,10 @@ function built = build_pairkernels(varargin)
 %     'modules'  cell array of module names (default: all fourteen)
 %     'verbose'  true prints the compiler commands (default: false)
 %
-%   Every module is compiled together with the shared gateway (gateway/gateway.cpp) with
-%   floating-point contraction and fast-math turned off, so that every product is rounded
-%   before it is added and results are the same bits on every platform:
+%   Every module is compiled together with the shared gateway (gateway/gateway.cpp) and the
+%   kernels' choice of instruction set (simd/cpu.cpp), with floating-point contraction and
+%   fast-math turned off, so that every product is rounded before it is added and results are
+%   the same bits on every platform:
 %     GCC and Clang  -ffp-contract=off -fno-fast-math (MATLAB: CXXFLAGS; Octave: the CXXFLAGS
 %                    environment variable that mkoctfile reads, restored afterwards)
 %     MSVC           /fp:precise (COMPFLAGS); a configuration with /fp:fast is refused
@@ -60,8 +61,9 @@ if ~exist(opts.outdir, 'dir')
 end
 
 gateway_dir = fullfile(root, 'gateway');
-gateway_src = fullfile(gateway_dir, 'gateway.cpp');
-common = {['-I' gateway_dir], ['-DPK_PROFILE_' upper(opts.profile)]};
+simd_dir = fullfile(root, 'simd');
+shared_src = {fullfile(gateway_dir, 'gateway.cpp'), fullfile(simd_dir, 'cpu.cpp')};
+common = {['-I' gateway_dir], ['-I' simd_dir], ['-DPK_PROFILE_' upper(opts.profile)]};
 if in_octave
     ext = '.mex';
     [flags, restore] = octave_flags();
@@ -88,7 +90,7 @@ for k = 1:numel(names)
     [fresh, started] = remove_previous(name, out);
     try
         if in_octave
-            args = [{'--mex'}, common, {'-o', out, src, gateway_src}];
+            args = [{'--mex'}, common, {'-o', out, src}, shared_src];
             if opts.verbose
                 args{end+1} = '--verbose'; %#ok<AGROW>
             end
@@ -97,7 +99,7 @@ for k = 1:numel(names)
                 fprintf('%s\n', text);
             end
         else
-            args = [flags, common, {'-outdir', opts.outdir, '-output', name, src, gateway_src}];
+            args = [flags, common, {'-outdir', opts.outdir, '-output', name, src}, shared_src];
             if opts.verbose
                 args{end+1} = '-v'; %#ok<AGROW>
             end
@@ -179,15 +181,20 @@ if ~(strncmp(path, '/', 1) || strncmp(path, '\', 1) || ...
 end
 end
 
-% The modules as '<subsystem folder>/<module name>' entries, from the module list of the CMake
-% build (cmake/modules.cmake), or from the sources when that list is absent.
+% The modules as '<subsystem folder>/<module name>' entries, from the module table
+% (kernels/modules.txt: module name and folder open each of its lines), or from the sources when
+% the table is absent.
 function [entries, names] = module_entries(root)
-listing = fullfile(root, 'cmake', 'modules.cmake');
+table = fullfile(root, 'kernels', 'modules.txt');
 entries = {};
-if exist(listing, 'file')
-    text = fileread(listing);
-    found = regexp(text, '(?m)^\s*([a-z_]+/[a-z_]+)\s*$', 'tokens');
-    entries = cellfun(@(t) t{1}, found, 'UniformOutput', false);
+if exist(table, 'file')
+    found = regexp(fileread(table), '(?m)^([a-z_]+)[ \t]+([a-z_]+)', 'tokens');
+    for k = 1:numel(found)
+        entry = [found{k}{2} '/' found{k}{1}];
+        if ~any(strcmp(entries, entry))
+            entries{end+1} = entry; %#ok<AGROW>
+        end
+    end
 end
 if isempty(entries)
     files = dir(fullfile(root, 'kernels', '*', '*.cpp'));

@@ -28,10 +28,12 @@ foreach(entry IN LISTS PAIRKERNELS_MODULES)
     NAME matlab_${name}
     MODULE
     SRC ${PROJECT_SOURCE_DIR}/kernels/${entry}.cpp ${PROJECT_SOURCE_DIR}/gateway/gateway.cpp
+        ${PROJECT_SOURCE_DIR}/simd/cpu.cpp
     OUTPUT_NAME ${name}
     DOCUMENTATION ${PROJECT_SOURCE_DIR}/kernels/${entry}.m
     R2017b)
-  target_include_directories(matlab_${name} PRIVATE ${PROJECT_SOURCE_DIR}/gateway)
+  target_include_directories(matlab_${name} PRIVATE ${PROJECT_SOURCE_DIR}/gateway
+    ${PROJECT_SOURCE_DIR}/simd)
   target_compile_definitions(matlab_${name} PRIVATE PK_PROFILE_${profile_upper}=1)
   target_compile_options(matlab_${name} PRIVATE ${matlab_numeric_flags})
   set_target_properties(matlab_${name} PROPERTIES

@@ -3,9 +3,6 @@
 # mexFunction only.
 
 set(PAIRKERNELS_PROFILES linux windows macos)
-# Profiles that are also built with the instruction set capped, for the tests (<profile>-sse2,
-# <profile>-avx2).
-set(PAIRKERNELS_CAPPED_PROFILES linux windows)
 
 # The stand-in host's module files: ELF shared objects on Linux, DLLs when cross-built for Windows.
 if(WIN32)
@@ -20,15 +17,11 @@ endif()
 include(GNUInstallDirs)
 set(PAIRKERNELS_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/pairkernels)
 
-# ISA_MAX (optional 7th argument) caps the instruction set the kernels may pick at run time.
 function(_pairkernels_module_target target source host profile outdir suffix)
   add_library(${target} MODULE ${source})
   get_filename_component(name ${source} NAME_WE)
   string(TOUPPER ${profile} PROFILE_UPPER)
   target_compile_definitions(${target} PRIVATE PK_PROFILE_${PROFILE_UPPER}=1)
-  if(ARGC GREATER 6)
-    target_compile_definitions(${target} PRIVATE PK_ISA_MAX=${ARGV6})
-  endif()
   target_compile_options(${target} PRIVATE ${PAIRKERNELS_NUMERIC_FLAGS} -Wall -Wextra)
   target_link_libraries(${target} PRIVATE pairkernels_gateway_${host})
   if(WIN32)
@@ -61,9 +54,16 @@ function(pairkernels_octave_dir var profile)
 endfunction()
 
 function(pairkernels_add_host host)
-  # The gateway layer, compiled against this host's mex.h.
-  add_library(pairkernels_gateway_${host} STATIC ${PROJECT_SOURCE_DIR}/gateway/gateway.cpp)
-  target_include_directories(pairkernels_gateway_${host} PUBLIC ${PROJECT_SOURCE_DIR}/gateway)
+  # The gateway layer, compiled against this host's mex.h, with the kernels' choice of
+  # instruction set (simd/cpu.cpp). Modules for the stand-in test host let the host cap that
+  # choice per call, so that the tests reach every variant; no other build reads any setting.
+  add_library(pairkernels_gateway_${host} STATIC ${PROJECT_SOURCE_DIR}/gateway/gateway.cpp
+    ${PROJECT_SOURCE_DIR}/simd/cpu.cpp)
+  target_include_directories(pairkernels_gateway_${host} PUBLIC ${PROJECT_SOURCE_DIR}/gateway
+    ${PROJECT_SOURCE_DIR}/simd)
+  if(host STREQUAL "standin")
+    target_compile_definitions(pairkernels_gateway_${host} PRIVATE PK_SIMD_HOST_CAP=1)
+  endif()
   target_compile_options(pairkernels_gateway_${host} PRIVATE ${PAIRKERNELS_NUMERIC_FLAGS} -Wall -Wextra)
   set_target_properties(pairkernels_gateway_${host} PROPERTIES
     POSITION_INDEPENDENT_CODE ON CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
@@ -100,22 +100,6 @@ function(pairkernels_add_host host)
         install(TARGETS standin_${profile}_${name} COMPONENT standin
           LIBRARY DESTINATION ${PAIRKERNELS_INSTALL_DIR}/standin/${profile})
       endforeach()
-      # The linux and windows profiles again with the run-time choice capped at SSE2 and at AVX2,
-      # so that the tests reach every kernel variant this machine can run, also in kernels that
-      # only the windows profile builds (the scatter form of item_pair_scatter).
-      if(PAIRKERNELS_TESTS)
-        foreach(capped IN LISTS PAIRKERNELS_CAPPED_PROFILES)
-          foreach(cap IN ITEMS sse2 avx2)
-            if(cap STREQUAL "sse2")
-              set(level 0)
-            else()
-              set(level 1)
-            endif()
-            _pairkernels_module_target(standin_${capped}-${cap}_${name} ${source} standin
-              ${capped} ${PROJECT_BINARY_DIR}/standin/${capped}-${cap} "${PAIRKERNELS_MODULE_SUFFIX}" ${level})
-          endforeach()
-        endforeach()
-      endif()
     else()
       foreach(profile IN LISTS profiles)
         pairkernels_octave_dir(outdir ${profile})

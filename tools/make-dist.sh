@@ -11,19 +11,20 @@ outdir=$(cd "$outdir" && pwd)
 version=$(sed -n 's/^project(pairkernels VERSION \([0-9][0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 [ -n "$version" ] || { echo "make-dist: no version in CMakeLists.txt" >&2; exit 1; }
 date=$(git -C "$root" log -1 --format=%cs 2>/dev/null || date +%F)
-modules=$(sed -n 's|^ *\([a-z_]*/[a-z_]*\) *$|\1|p' "$root/cmake/modules.cmake")
+modules=$("$root/tools/modules.sh" entries)
 name=pairkernels-$version
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 pkg=$stage/$name
-mkdir -p "$pkg/src/help" "$pkg/src/gateway"
+mkdir -p "$pkg/src/help" "$pkg/src/gateway" "$pkg/src/simd"
 
 sed -e "s/@VERSION@/$version/" -e "s/@DATE@/$date/" "$root/packaging/octave/DESCRIPTION.in" \
   > "$pkg/DESCRIPTION"
 cp "$root/COPYING" "$root/README.md" "$pkg/"
 cp "$root/packaging/octave/Makefile" "$pkg/src/Makefile"
 cp "$root"/gateway/*.cpp "$root"/gateway/*.h "$pkg/src/gateway/"
+cp "$root"/simd/*.cpp "$root"/simd/*.h "$pkg/src/simd/"
 
 {
   echo "pairkernels >> Bit-exact kernels over items and their ordered pairs"

@@ -18,9 +18,8 @@
 //      e(i) = sum of x over the other items, and g = 1 / ((2N*t + 1) - 2*t)
 #include <cstdint>
 
+#include "dispatch.h"
 #include "gateway.h"
-#include "isa.h"
-#include "simd.h"
 
 namespace {
 
@@ -62,7 +61,7 @@ PK_INLINE void rows_scalar(int64_t n, const double *A, double *c, double *r, int
 
 template <int L>
 PK_INLINE void totals(int64_t n, const double *A, double *c, double *r) {
-    typedef pk::Tile<L, kB> T;
+    typedef pk::simd::Tile<L, kB> T;
     typedef typename T::V V;
     constexpr int M = T::M;
     for (int64_t i = 0; i < n; ++i) c[i] = r[i] = 0.0;
@@ -76,18 +75,18 @@ PK_INLINE void totals(int64_t n, const double *A, double *c, double *r) {
         rows_scalar(n, A, c, r, j0, kB, 0, h);
         V cv[M];
         PK_UNROLL
-        for (int k = 0; k < M; ++k) pk::load<L>(cv[k], c + j0 + k * L);
+        for (int k = 0; k < M; ++k) pk::simd::load(cv[k], c + j0 + k * L);
         for (int64_t r0 = h; r0 < end; r0 += kB) {
             V X[kB][M], Xt[kB][M], rv[M];
             T::load(X, A, n, r0, j0);
             PK_UNROLL
-            for (int k = 0; k < M; ++k) pk::load<L>(rv[k], r + r0 + k * L);
+            for (int k = 0; k < M; ++k) pk::simd::load(rv[k], r + r0 + k * L);
             PK_UNROLL
             for (int u = 0; u < kB; ++u)
                 PK_UNROLL
                 for (int k = 0; k < M; ++k) rv[k] = rv[k] + X[u][k];
             PK_UNROLL
-            for (int k = 0; k < M; ++k) pk::store<L>(r + r0 + k * L, rv[k]);
+            for (int k = 0; k < M; ++k) pk::simd::store(r + r0 + k * L, rv[k]);
             T::transpose(X, Xt);
             PK_UNROLL
             for (int v = 0; v < kB; ++v)
@@ -95,7 +94,7 @@ PK_INLINE void totals(int64_t n, const double *A, double *c, double *r) {
                 for (int k = 0; k < M; ++k) cv[k] = cv[k] + Xt[v][k];
         }
         PK_UNROLL
-        for (int k = 0; k < M; ++k) pk::store<L>(c + j0 + k * L, cv[k]);
+        for (int k = 0; k < M; ++k) pk::simd::store(c + j0 + k * L, cv[k]);
         rows_scalar(n, A, c, r, j0, kB, end, n);
     }
     if (j0 < n) rows_scalar(n, A, c, r, j0, n - j0, 0, n);
@@ -175,7 +174,7 @@ template <int L>
 PK_INLINE void finish(int64_t n, double t, double g, const double *x, const double *d,
                       const double *cu, const double *ru, const double *cv, const double *rv,
                       const double *p, const double *q, double *y) {
-    typedef typename pk::Vec<L>::type V;
+    typedef typename pk::simd::Vec<L>::type V;
     constexpr int M = kB / L;
     const int64_t end = n - n % kB;
     for (int64_t i0 = 0; i0 < n; i0 += kB) {
@@ -186,17 +185,17 @@ PK_INLINE void finish(int64_t n, double t, double g, const double *x, const doub
                 PK_UNROLL
                 for (int k = 0; k < M; ++k) ev[k] = ev[k] + x[j];
             PK_UNROLL
-            for (int k = 0; k < M; ++k) pk::store<L>(e + k * L, ev[k]);
+            for (int k = 0; k < M; ++k) pk::simd::store(e + k * L, ev[k]);
             for (int64_t j = i0; j < i0 + kB; ++j)
                 for (int64_t i = 0; i < kB; ++i)
                     if (i0 + i != j) e[i] = e[i] + x[j];
             PK_UNROLL
-            for (int k = 0; k < M; ++k) pk::load<L>(ev[k], e + k * L);
+            for (int k = 0; k < M; ++k) pk::simd::load(ev[k], e + k * L);
             for (int64_t j = i0 + kB; j < n; ++j)
                 PK_UNROLL
                 for (int k = 0; k < M; ++k) ev[k] = ev[k] + x[j];
             PK_UNROLL
-            for (int k = 0; k < M; ++k) pk::store<L>(e + k * L, ev[k]);
+            for (int k = 0; k < M; ++k) pk::simd::store(e + k * L, ev[k]);
         } else {
             for (int64_t j = 0; j < n; ++j)
                 for (int64_t i = 0; i < n - i0; ++i)
@@ -210,38 +209,24 @@ PK_INLINE void finish(int64_t n, double t, double g, const double *x, const doub
     }
 }
 
-template <int L>
-PK_INLINE void closed_form(int64_t n, int64_t K, double t, const double *U, const double *V,
-                           const double *W, const double *x, const double *d, const double *Z,
-                           double *y, double *scratch) {
-    double *cu = scratch, *ru = cu + n, *cv = ru + n, *rv = cv + n, *p = rv + n, *q = p + n;
-    totals<L>(n, U, cu, ru);
-    totals<L>(n, V, cv, rv);
-    pq_totals(n, K, W, Z, p, q);
-    // 2N is a 32-bit integer product converted to double. N*N doubles of U exist, so 2N is far
-    // below 2^31 and forming it in 64 bits gives the same value.
-    const double two_n = static_cast<double>(2 * n);
-    const double g = 1.0 / ((two_n * t + 1.0) - t * 2.0);
-    finish<L>(n, t, g, x, d, cu, ru, cv, rv, p, q, y);
-}
-
-__attribute__((target("avx512f,avx512dq,avx512vl"))) void fun_avx512(
-    int64_t n, int64_t K, double t, const double *U, const double *V, const double *W,
-    const double *x, const double *d, const double *Z, double *y, double *scratch) {
-    closed_form<8>(n, K, t, U, V, W, x, d, Z, y, scratch);
-}
-
-__attribute__((target("avx2"))) void fun_avx2(int64_t n, int64_t K, double t, const double *U,
-                                              const double *V, const double *W, const double *x,
-                                              const double *d, const double *Z, double *y,
-                                              double *scratch) {
-    closed_form<4>(n, K, t, U, V, W, x, d, Z, y, scratch);
-}
-
-void fun_sse2(int64_t n, int64_t K, double t, const double *U, const double *V, const double *W,
-              const double *x, const double *d, const double *Z, double *y, double *scratch) {
-    closed_form<2>(n, K, t, U, V, W, x, d, Z, y, scratch);
-}
+// Item blocks of kB items take vectors of the target's width.
+struct ClosedForm {
+    template <class Target>
+    static PK_INLINE void run(int64_t n, int64_t K, double t, const double *U, const double *V,
+                              const double *W, const double *x, const double *d, const double *Z,
+                              double *y, double *scratch) {
+        constexpr int L = Target::lanes;
+        double *cu = scratch, *ru = cu + n, *cv = ru + n, *rv = cv + n, *p = rv + n, *q = p + n;
+        totals<L>(n, U, cu, ru);
+        totals<L>(n, V, cv, rv);
+        pq_totals(n, K, W, Z, p, q);
+        // 2N is a 32-bit integer product converted to double. N*N doubles of U exist, so 2N is
+        // far below 2^31 and forming it in 64 bits gives the same value.
+        const double two_n = static_cast<double>(2 * n);
+        const double g = 1.0 / ((two_n * t + 1.0) - t * 2.0);
+        finish<L>(n, t, g, x, d, cu, ru, cv, rv, p, q, y);
+    }
+};
 
 // Few items: item by item, each total in a local.
 void fun_small(int64_t n, int64_t K, double t, const double *U, const double *V, const double *W,
@@ -272,11 +257,7 @@ void fun(int32_t N, int32_t K, double t, const double *U, const double *V, const
     if (N <= 0) return;
     const int64_t kw = K > 0 ? K : 0;
     if (N < 16) return fun_small(N, kw, t, U, V, W, x, d, Z, y);
-    switch (pk::isa()) {
-        case pk::Isa::avx512: return fun_avx512(N, kw, t, U, V, W, x, d, Z, y, scratch);
-        case pk::Isa::avx2: return fun_avx2(N, kw, t, U, V, W, x, d, Z, y, scratch);
-        default: return fun_sse2(N, kw, t, U, V, W, x, d, Z, y, scratch);
-    }
+    pk::simd::dispatch<ClosedForm>(static_cast<int64_t>(N), kw, t, U, V, W, x, d, Z, y, scratch);
 }
 
 }  // namespace

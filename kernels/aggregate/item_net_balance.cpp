@@ -7,9 +7,8 @@
 //   y  N-by-1: y(i) = sum over j of A(j, i) - A(i, j)
 #include <cstdint>
 
+#include "dispatch.h"
 #include "gateway.h"
-#include "isa.h"
-#include "simd.h"
 
 namespace {
 
@@ -61,7 +60,7 @@ PK_INLINE void pair_scalar(int64_t n, const double *A, double *y, int64_t i0, in
 
 template <int L>
 struct Balance {
-    typedef pk::Tile<L, kB> T;
+    typedef pk::simd::Tile<L, kB> T;
     typedef typename T::V V;
     static constexpr int M = T::M;
 
@@ -107,7 +106,7 @@ struct Balance {
         for (int64_t i0 = h; i0 < end; i0 += kB) {
             V sI[M], sJ[M];
             PK_UNROLL
-            for (int r = 0; r < M; ++r) pk::load<L>(sI[r], y + i0 + r * L);
+            for (int r = 0; r < M; ++r) pk::simd::load(sI[r], y + i0 + r * L);
             diagonal(sI, A, n, i0);
             for (int64_t j0 = i0 + kB; j0 < end; j0 += kB) {
                 // Row block I's pieces of the columns a few tiles on: each is on a page of its
@@ -116,29 +115,25 @@ struct Balance {
                     for (int c = 0; c < kB; ++c)
                         __builtin_prefetch(A + (j0 + kAheadTiles * kB + c) * n + i0);
                 PK_UNROLL
-                for (int r = 0; r < M; ++r) pk::load<L>(sJ[r], y + j0 + r * L);
+                for (int r = 0; r < M; ++r) pk::simd::load(sJ[r], y + j0 + r * L);
                 pair(sI, sJ, A, n, i0, j0);
                 PK_UNROLL
-                for (int r = 0; r < M; ++r) pk::store<L>(y + j0 + r * L, sJ[r]);
+                for (int r = 0; r < M; ++r) pk::simd::store(y + j0 + r * L, sJ[r]);
             }
             PK_UNROLL
-            for (int r = 0; r < M; ++r) pk::store<L>(y + i0 + r * L, sI[r]);
+            for (int r = 0; r < M; ++r) pk::simd::store(y + i0 + r * L, sI[r]);
             if (end < n) pair_scalar(n, A, y, i0, kB, end, n - end);
         }
         if (end < n) pair_scalar(n, A, y, end, n - end, end, n - end);
     }
 };
 
-__attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(int64_t n, const double *A,
-                                                                      double *y) {
-    Balance<8>::all(n, A, y);
-}
-
-__attribute__((target("avx2"))) void sub_avx2(int64_t n, const double *A, double *y) {
-    Balance<4>::all(n, A, y);
-}
-
-void sub_sse2(int64_t n, const double *A, double *y) { Balance<2>::all(n, A, y); }
+struct NetBalance {
+    template <class Target>
+    static PK_INLINE void run(int64_t n, const double *A, double *y) {
+        Balance<Target::lanes>::all(n, A, y);
+    }
+};
 
 void sub(int32_t N, const double *A, double *y) {
     if (N <= 0) return;
@@ -154,11 +149,7 @@ void sub(int32_t N, const double *A, double *y) {
         }
         return;
     }
-    switch (pk::isa()) {
-        case pk::Isa::avx512: return sub_avx512(n, A, y);
-        case pk::Isa::avx2: return sub_avx2(n, A, y);
-        default: return sub_sse2(n, A, y);
-    }
+    pk::simd::dispatch<NetBalance>(n, A, y);
 }
 
 }  // namespace

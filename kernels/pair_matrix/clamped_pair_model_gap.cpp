@@ -20,11 +20,10 @@
 // windows profile, which therefore needs all eight arguments. A negative N gives N*N zeros;
 // K <= 0 leaves W and X unread.
 #include <cstdint>
-#include <cstring>
 
+#include "../common/pair_model.h"
+#include "dispatch.h"
 #include "gateway.h"
-#include "lanes.h"
-#include "isa.h"
 
 namespace {
 
@@ -36,7 +35,8 @@ enum { IN_N = 0, IN_T, IN_P, IN_Q, IN_W, IN_X, IN_K, NARGS };
 const char *const kArgNames[NARGS] = {"N", "t", "P", "q", "W", "X", "K"};
 #endif
 
-using namespace pk::lanes;
+using namespace pk::simd;
+using namespace pk::pair_model;
 
 // Pairs (i, j) ... (i, end-1), one at a time: the plain loop.
 PK_INLINE void row_plain(int64_t n, int64_t i, int64_t j, int64_t end, double t, const double *P,
@@ -60,12 +60,12 @@ template <int T, class V>
 PK_INLINE void row_lanes(int64_t n, int64_t i, int64_t j, double t, const double *P,
                          const double *q, const double *W, const double *X, double *R,
                          int64_t kw, double bound, bool stream) {
-    constexpr int L = sizeof(V) / sizeof(double);
+    constexpr int L = lanes<V>;
     const int64_t p = i * n + j;
     prefetch(W + p * kw, T * L * kw, kPairVectorsAhead);
     prefetch(P + p, T * L, kPairValuesAhead);
     V s[T], b;
-    for (int l = 0; l < L; ++l) b[l] = bound;
+    broadcast(b, bound);
     pair_dots<T>(s, W + p * kw, X + j * kw, kw);
     for (int u = 0; u < T; ++u) {
         V qj, r;
@@ -82,70 +82,49 @@ PK_INLINE void row_lanes(int64_t n, int64_t i, int64_t j, double t, const double
 // ascending k, each product rounded first; then q[j] is added, q[i] subtracted, and the true
 // quotient P / t (never P times a reciprocal, which differs in the last bit) subtracted. The
 // result is the bound only where g > bound, so a g equal to the bound keeps its own sign of
-// zero and a NaN g (or NaN bound) stores g. Pairs are independent, so a row is taken T*L pairs
-// at a time (then L, then one), each pair its own lane; a streamed result's rows begin one pair
-// at a time up to the first 64-byte boundary.
-template <int T, class V>
-PK_INLINE void sub_lanes(int32_t N, double t, const double *P, const double *q, const double *W,
-                         const double *X, double *R, int32_t K, double bound) {
-    constexpr int L = sizeof(V) / sizeof(double);
-    const int64_t n = N;
-    const int64_t kw = K > 0 ? K : 0;
-    const bool stream = streamed(n * n);
-    for (int64_t i = 0; i < n; ++i) {
-        int64_t j = lead(R + i * n, n, stream);
-        row_plain(n, i, 0, j, t, P, q, W, X, R, kw, bound);
-        for (; j + T * L <= n; j += T * L)
-            row_lanes<T, V>(n, i, j, t, P, q, W, X, R, kw, bound, stream);
-        for (; j + L <= n; j += L) row_lanes<1, V>(n, i, j, t, P, q, W, X, R, kw, bound, stream);
-        row_plain(n, i, j, n, t, P, q, W, X, R, kw, bound);
+// zero and a NaN g (or NaN bound) stores g. Pairs are independent, so a row is taken 2*L pairs
+// at a time (then L, then one), each pair its own lane, L the widest whose block of L
+// components fits K; a streamed result's rows begin one pair at a time up to the first 64-byte
+// boundary.
+struct Rows {
+    template <int L>
+    static PK_INLINE void run(int64_t n, double t, const double *P, const double *q,
+                              const double *W, const double *X, double *R, int64_t kw,
+                              double bound) {
+        typedef typename Vec<L>::type V;
+        const bool stream = streamed(n * n);
+        for (int64_t i = 0; i < n; ++i) {
+            int64_t j = lead(R + i * n, n, stream);
+            row_plain(n, i, 0, j, t, P, q, W, X, R, kw, bound);
+            for (; j + 2 * L <= n; j += 2 * L)
+                row_lanes<2, V>(n, i, j, t, P, q, W, X, R, kw, bound, stream);
+            for (; j + L <= n; j += L)
+                row_lanes<1, V>(n, i, j, t, P, q, W, X, R, kw, bound, stream);
+            row_plain(n, i, j, n, t, P, q, W, X, R, kw, bound);
+        }
+        fence(stream);
     }
-    fence(stream);
-}
+};
 
-// The variants differ only in lane width: the widest whose block of L components fits K (every
-// width serves K = 1 and K <= 0). All three stay out of line, so that the function choosing one
-// is small and a small call costs no more than the plain loop.
-__attribute__((noinline)) void sub_sse2(int32_t N, double t, const double *P, const double *q,
-                                         const double *W, const double *X, double *R, int32_t K,
-                                         double bound) {
-    sub_lanes<2, v2>(N, t, P, q, W, X, R, K, bound);
-}
-
-__attribute__((target("avx2"))) void sub_avx2(int32_t N, double t, const double *P,
-                                              const double *q, const double *W, const double *X,
-                                              double *R, int32_t K, double bound) {
-    if (K >= 4 || K <= 1)
-        sub_lanes<2, v4>(N, t, P, q, W, X, R, K, bound);
-    else
-        sub_lanes<2, v2>(N, t, P, q, W, X, R, K, bound);
-}
-
-__attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(
-    int32_t N, double t, const double *P, const double *q, const double *W, const double *X,
-    double *R, int32_t K, double bound) {
-    if (K >= 8 || K <= 1)
-        sub_lanes<2, v8>(N, t, P, q, W, X, R, K, bound);
-    else if (K >= 4)
-        sub_lanes<2, v4>(N, t, P, q, W, X, R, K, bound);
-    else
-        sub_lanes<2, v2>(N, t, P, q, W, X, R, K, bound);
-}
+struct Gap {
+    template <class Target>
+    static PK_INLINE void run(int64_t n, double t, const double *P, const double *q,
+                              const double *W, const double *X, double *R, int64_t kw,
+                              double bound) {
+        widest_lanes<Target, Rows>(blocks_of(kw), n, t, P, q, W, X, R, kw, bound);
+    }
+};
 
 // Fewer than 8 items: the plain loop, which costs less than choosing a variant.
 void sub(int32_t N, double t, const double *P, const double *q, const double *W,
          const double *X, double *R, int32_t K, double bound) {
     if (N <= 0) return;
-    if (N < 8) {
-        for (int64_t i = 0; i < N; ++i)
-            row_plain(N, i, 0, N, t, P, q, W, X, R, K > 0 ? K : 0, bound);
+    const int64_t n = N, kw = K > 0 ? K : 0;
+    if (n < 8) {
+        for (int64_t i = 0; i < n; ++i) row_plain(n, i, 0, n, t, P, q, W, X, R, kw, bound);
         return;
     }
-    switch (pk::isa()) {
-        case pk::Isa::avx512: sub_avx512(N, t, P, q, W, X, R, K, bound); break;
-        case pk::Isa::avx2: sub_avx2(N, t, P, q, W, X, R, K, bound); break;
-        default: sub_sse2(N, t, P, q, W, X, R, K, bound); break;
-    }
+    dispatch<Gap>(n, t, P, q, W, X, R, kw, bound);
 }
 
 }  // namespace

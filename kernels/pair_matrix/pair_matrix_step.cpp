@@ -11,10 +11,9 @@
 // Only the first N*N elements of P and Q are read; a negative N gives N*N zeros.
 #include <cstdint>
 
+#include "../common/pair_model.h"
+#include "dispatch.h"
 #include "gateway.h"
-#include "isa.h"
-#include "lanes.h"
-#include "simd.h"
 
 namespace {
 
@@ -24,45 +23,34 @@ const char *const kArgNames[NARGS] = {"N", "t", "P", "Q"};
 // The product t*Q[p] is rounded on its own before P[p] is added (never one fused operation);
 // t = 0 therefore still turns an infinite or NaN Q into NaN and a -0.0 in P into +0.0.
 //
-// Elements are independent: L per vector. A result beyond 64 MiB is streamed (lanes.h): scalar
-// up to the first 64-byte boundary, then non-temporal vector stores.
-template <int L>
-PK_INLINE void step(int64_t count, double t, const double *P, const double *Q, double *R) {
-    typedef typename pk::Vec<L>::type V;
-    const bool stream = pk::lanes::streamed(count);
-    int64_t p = pk::lanes::lead(R, count, stream);
-    for (int64_t e = 0; e < p; ++e) R[e] = t * Q[e] + P[e];
-    V tv;
-    for (int l = 0; l < L; ++l) tv[l] = t;
-    for (; p + L <= count; p += L) {
-        V q, a;
-        pk::load<L>(q, Q + p);
-        pk::load<L>(a, P + p);
-        pk::lanes::put(R + p, tv * q + a, stream);
+// Elements are independent: L per vector. A result beyond 64 MiB is streamed (pair_model.h): scalar
+// up to the first 64-byte boundary, then streaming vector stores.
+struct Step {
+    template <class Target>
+    static PK_INLINE void run(int64_t count, double t, const double *P, const double *Q,
+                              double *R) {
+        using namespace pk::pair_model;
+        typedef typename pk::simd::Vec<Target::lanes>::type V;
+        const bool stream = streamed(count);
+        int64_t p = lead(R, count, stream);
+        for (int64_t e = 0; e < p; ++e) R[e] = t * Q[e] + P[e];
+        V tv;
+        pk::simd::broadcast(tv, t);
+        for (; p + Target::lanes <= count; p += Target::lanes) {
+            V q, a;
+            pk::simd::load(q, Q + p);
+            pk::simd::load(a, P + p);
+            put(R + p, tv * q + a, stream);
+        }
+        for (; p < count; ++p) R[p] = t * Q[p] + P[p];
+        fence(stream);
     }
-    for (; p < count; ++p) R[p] = t * Q[p] + P[p];
-    pk::lanes::fence(stream);
-}
-
-__attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(int64_t count, double t,
-                                                                      const double *P,
-                                                                      const double *Q, double *R) {
-    step<8>(count, t, P, Q, R);
-}
-
-__attribute__((target("avx2"))) void sub_avx2(int64_t count, double t, const double *P,
-                                              const double *Q, double *R) {
-    step<4>(count, t, P, Q, R);
-}
+};
 
 void sub(int32_t N, double t, const double *P, const double *Q, double *R) {
     if (N <= 0) return;
     const int64_t count = static_cast<int64_t>(N) * N;
-    switch (pk::isa()) {
-        case pk::Isa::avx512: sub_avx512(count, t, P, Q, R); break;
-        case pk::Isa::avx2: sub_avx2(count, t, P, Q, R); break;
-        default: step<2>(count, t, P, Q, R); break;
-    }
+    pk::simd::dispatch<Step>(count, t, P, Q, R);
 }
 
 }  // namespace

@@ -13,18 +13,17 @@
 //
 // A negative N gives N*N zeros; K <= 0 leaves W and X unread.
 #include <cstdint>
-#include <cstring>
 
+#include "../common/pair_model.h"
+#include "dispatch.h"
 #include "gateway.h"
-#include "lanes.h"
-#include "isa.h"
 
 namespace {
 
 enum { IN_N = 0, IN_P, IN_Q, IN_W, IN_X, IN_K, NARGS };
 const char *const kArgNames[NARGS] = {"N", "P", "q", "W", "X", "K"};
 
-using namespace pk::lanes;
+using namespace pk::pair_model;
 
 // Pairs (i, j) ... (i, end-1), one at a time: the plain loop.
 PK_INLINE void row_plain(int64_t n, int64_t i, int64_t j, int64_t end, const double *P,
@@ -45,18 +44,18 @@ PK_INLINE void row_plain(int64_t n, int64_t i, int64_t j, int64_t end, const dou
 template <int T, class V>
 PK_INLINE void row_lanes(int64_t n, int64_t i, int64_t j, const double *P, const double *q,
                          const double *W, const double *X, double *R, int64_t kw, bool stream) {
-    constexpr int L = sizeof(V) / sizeof(double);
+    constexpr int L = lanes<V>;
     const int64_t p = i * n + j;
-    prefetch(W + p * kw, T * L * kw, kPairVectorsAhead);
-    prefetch(P + p, T * L, kPairValuesAhead);
+    pk::simd::prefetch(W + p * kw, T * L * kw, kPairVectorsAhead);
+    pk::simd::prefetch(P + p, T * L, kPairValuesAhead);
     V s[T];
     pair_dots<T>(s, W + p * kw, X + j * kw, kw);
     for (int t = 0; t < T; ++t) {
         V qj, r;
-        load(qj, q + j + t * L);
+        pk::simd::load(qj, q + j + t * L);
         s[t] = s[t] + qj;
         s[t] = s[t] - q[i];
-        load(r, P + p + t * L);
+        pk::simd::load(r, P + p + t * L);
         put(R + p + t * L, r - s[t], stream);
     }
 }
@@ -65,67 +64,44 @@ PK_INLINE void row_lanes(int64_t n, int64_t i, int64_t j, const double *P, const
 // ascending k, each product rounded first; then q[j] is added and q[i] subtracted, and the
 // total is subtracted from P. The offsets go through the accumulator even on the diagonal, so
 // R(i, i) may differ in the last bit from P(i, i) - W(i, i) . X(i), and is NaN for an infinite
-// q[i]; the order is kept for those bits. Pairs are independent, so a row is taken T*L pairs at
-// a time (then L, then one), each pair its own lane; a streamed result's rows begin one pair at
-// a time up to the first 64-byte boundary.
-template <int T, class V>
-PK_INLINE void sub_lanes(int32_t N, const double *P, const double *q, const double *W,
-                         const double *X, double *R, int32_t K) {
-    constexpr int L = sizeof(V) / sizeof(double);
-    const int64_t n = N;
-    const int64_t kw = K > 0 ? K : 0;
-    const bool stream = streamed(n * n);
-    for (int64_t i = 0; i < n; ++i) {
-        int64_t j = lead(R + i * n, n, stream);
-        row_plain(n, i, 0, j, P, q, W, X, R, kw);
-        for (; j + T * L <= n; j += T * L) row_lanes<T, V>(n, i, j, P, q, W, X, R, kw, stream);
-        for (; j + L <= n; j += L) row_lanes<1, V>(n, i, j, P, q, W, X, R, kw, stream);
-        row_plain(n, i, j, n, P, q, W, X, R, kw);
+// q[i]; the order is kept for those bits. Pairs are independent, so a row is taken 2*L pairs at
+// a time (then L, then one), each pair its own lane, L the widest whose block of L components
+// fits K; a streamed result's rows begin one pair at a time up to the first 64-byte boundary.
+struct Rows {
+    template <int L>
+    static PK_INLINE void run(int64_t n, const double *P, const double *q, const double *W,
+                              const double *X, double *R, int64_t kw) {
+        typedef typename pk::simd::Vec<L>::type V;
+        const bool stream = streamed(n * n);
+        for (int64_t i = 0; i < n; ++i) {
+            int64_t j = lead(R + i * n, n, stream);
+            row_plain(n, i, 0, j, P, q, W, X, R, kw);
+            for (; j + 2 * L <= n; j += 2 * L) row_lanes<2, V>(n, i, j, P, q, W, X, R, kw, stream);
+            for (; j + L <= n; j += L) row_lanes<1, V>(n, i, j, P, q, W, X, R, kw, stream);
+            row_plain(n, i, j, n, P, q, W, X, R, kw);
+        }
+        fence(stream);
     }
-    fence(stream);
-}
+};
 
-// The variants differ only in lane width: the widest whose block of L components fits K (every
-// width serves K = 1 and K <= 0). All three stay out of line, so that the function choosing one
-// is small and a small call costs no more than the plain loop.
-__attribute__((noinline)) void sub_sse2(int32_t N, const double *P, const double *q,
-                                         const double *W, const double *X, double *R, int32_t K) {
-    sub_lanes<2, v2>(N, P, q, W, X, R, K);
-}
-
-__attribute__((target("avx2"))) void sub_avx2(int32_t N, const double *P, const double *q,
-                                              const double *W, const double *X, double *R,
-                                              int32_t K) {
-    if (K >= 4 || K <= 1)
-        sub_lanes<2, v4>(N, P, q, W, X, R, K);
-    else
-        sub_lanes<2, v2>(N, P, q, W, X, R, K);
-}
-
-__attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(
-    int32_t N, const double *P, const double *q, const double *W, const double *X, double *R,
-    int32_t K) {
-    if (K >= 8 || K <= 1)
-        sub_lanes<2, v8>(N, P, q, W, X, R, K);
-    else if (K >= 4)
-        sub_lanes<2, v4>(N, P, q, W, X, R, K);
-    else
-        sub_lanes<2, v2>(N, P, q, W, X, R, K);
-}
+struct Residual {
+    template <class Target>
+    static PK_INLINE void run(int64_t n, const double *P, const double *q, const double *W,
+                              const double *X, double *R, int64_t kw) {
+        pk::simd::widest_lanes<Target, Rows>(pk::simd::blocks_of(kw), n, P, q, W, X, R, kw);
+    }
+};
 
 // Fewer than 8 items: the plain loop, which costs less than choosing a variant.
 void sub(int32_t N, const double *P, const double *q, const double *W, const double *X,
          double *R, int32_t K) {
     if (N <= 0) return;
-    if (N < 8) {
-        for (int64_t i = 0; i < N; ++i) row_plain(N, i, 0, N, P, q, W, X, R, K > 0 ? K : 0);
+    const int64_t n = N, kw = K > 0 ? K : 0;
+    if (n < 8) {
+        for (int64_t i = 0; i < n; ++i) row_plain(n, i, 0, n, P, q, W, X, R, kw);
         return;
     }
-    switch (pk::isa()) {
-        case pk::Isa::avx512: sub_avx512(N, P, q, W, X, R, K); break;
-        case pk::Isa::avx2: sub_avx2(N, P, q, W, X, R, K); break;
-        default: sub_sse2(N, P, q, W, X, R, K); break;
-    }
+    pk::simd::dispatch<Residual>(n, P, q, W, X, R, kw);
 }
 
 }  // namespace

@@ -18,9 +18,8 @@
 //      h(i, j) = ((1/t) * A(j*N + i) + B(j*N + i)) - (v(i) - v(j))
 #include <cstdint>
 
+#include "dispatch.h"
 #include "gateway.h"
-#include "isa.h"
-#include "simd.h"
 
 namespace {
 
@@ -61,7 +60,7 @@ template <int L>
 PK_INLINE void transformed_sum(int64_t n, int64_t K, double t, const double *A, const double *B,
                                const double *v, const double *W, const double *M, double *R,
                                double *scratch) {
-    typedef typename pk::Vec<L>::type V;
+    typedef typename pk::simd::Vec<L>::type V;
     const double r = 1.0 / t;
     const int64_t chunk = chunk_items(n, K);
     double *s = scratch, *h = scratch + K;
@@ -75,20 +74,20 @@ PK_INLINE void transformed_sum(int64_t n, int64_t K, double t, const double *A, 
             int64_t i = 0;
             for (; i + L <= c; i += L) {
                 V av, bv, vv;
-                pk::load<L>(av, a + i);
-                pk::load<L>(bv, b + i);
-                pk::load<L>(vv, vi + i);
-                pk::store<L>(h + i, (r * av + bv) - (vv - vj));
+                pk::simd::load(av, a + i);
+                pk::simd::load(bv, b + i);
+                pk::simd::load(vv, vi + i);
+                pk::simd::store(h + i, (r * av + bv) - (vv - vj));
             }
             for (; i < c; ++i) h[i] = (r * a[i] + b[i]) - (vi[i] - vj);
             const double *w = W + (j * n + i0) * K;
             if (K == 1) {  // one component per item: items side by side
                 for (i = 0; i + L <= c; i += L) {
                     V hv, wv, sv;
-                    pk::load<L>(hv, h + i);
-                    pk::load<L>(wv, w + i);
-                    pk::load<L>(sv, S + i);
-                    pk::store<L>(S + i, hv * wv + sv);
+                    pk::simd::load(hv, h + i);
+                    pk::simd::load(wv, w + i);
+                    pk::simd::load(sv, S + i);
+                    pk::simd::store(S + i, hv * wv + sv);
                 }
                 for (; i < c; ++i) S[i] = h[i] * w[i] + S[i];
                 continue;
@@ -100,9 +99,9 @@ PK_INLINE void transformed_sum(int64_t n, int64_t K, double t, const double *A, 
                 int64_t k = 0;
                 for (; k + L <= K; k += L) {
                     V wv, sv;
-                    pk::load<L>(wv, wi + k);
-                    pk::load<L>(sv, si + k);
-                    pk::store<L>(si + k, hi * wv + sv);
+                    pk::simd::load(wv, wi + k);
+                    pk::simd::load(sv, si + k);
+                    pk::simd::store(si + k, hi * wv + sv);
                 }
                 for (; k < K; ++k) si[k] = hi * wi[k] + si[k];
             }
@@ -122,9 +121,9 @@ PK_INLINE void transformed_sum(int64_t n, int64_t K, double t, const double *A, 
                 int64_t k = 0;
                 for (; k + L <= K; k += L) {
                     V mv, rv;
-                    pk::load<L>(mv, ml + k);
-                    pk::load<L>(rv, Ri + k);
-                    pk::store<L>(Ri + k, rv + sl * mv);
+                    pk::simd::load(mv, ml + k);
+                    pk::simd::load(rv, Ri + k);
+                    pk::simd::store(Ri + k, rv + sl * mv);
                 }
                 for (; k < K; ++k) Ri[k] = Ri[k] + sl * ml[k];
             }
@@ -132,22 +131,14 @@ PK_INLINE void transformed_sum(int64_t n, int64_t K, double t, const double *A, 
     }
 }
 
-__attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(
-    int64_t n, int64_t K, double t, const double *A, const double *B, const double *v,
-    const double *W, const double *M, double *R, double *scratch) {
-    transformed_sum<8>(n, K, t, A, B, v, W, M, R, scratch);
-}
-
-__attribute__((target("avx2"))) void sub_avx2(int64_t n, int64_t K, double t, const double *A,
-                                              const double *B, const double *v, const double *W,
-                                              const double *M, double *R, double *scratch) {
-    transformed_sum<4>(n, K, t, A, B, v, W, M, R, scratch);
-}
-
-void sub_sse2(int64_t n, int64_t K, double t, const double *A, const double *B, const double *v,
-              const double *W, const double *M, double *R, double *scratch) {
-    transformed_sum<2>(n, K, t, A, B, v, W, M, R, scratch);
-}
+struct TransformedSum {
+    template <class Target>
+    static PK_INLINE void run(int64_t n, int64_t K, double t, const double *A, const double *B,
+                              const double *v, const double *W, const double *M, double *R,
+                              double *scratch) {
+        transformed_sum<Target::lanes>(n, K, t, A, B, v, W, M, R, scratch);
+    }
+};
 
 void sub_small(int64_t n, int64_t K, double t, const double *A, const double *B, const double *v,
                const double *W, const double *M, double *R, double *s) {
@@ -172,11 +163,8 @@ void sub(int32_t N, int32_t K, double t, const double *A, const double *B, const
          const double *W, const double *M, double *R, double *scratch) {
     if (N <= 0 || K <= 0) return;
     if (few_products(N, K)) return sub_small(N, K, t, A, B, v, W, M, R, scratch);
-    switch (pk::isa()) {
-        case pk::Isa::avx512: return sub_avx512(N, K, t, A, B, v, W, M, R, scratch);
-        case pk::Isa::avx2: return sub_avx2(N, K, t, A, B, v, W, M, R, scratch);
-        default: return sub_sse2(N, K, t, A, B, v, W, M, R, scratch);
-    }
+    pk::simd::dispatch<TransformedSum>(static_cast<int64_t>(N), static_cast<int64_t>(K), t, A, B,
+                                       v, W, M, R, scratch);
 }
 
 }  // namespace

@@ -12,10 +12,9 @@
 //   S  K-by-K: S(b, a) = sum over i of W((i*N + r)*K + a) * W((i*N + r)*K + b)
 //   E  N*N-by-N: column i, block j (rows j*N ... j*N + N-1) holds e_i - e_j
 #include <cstdint>
-#include <cstring>
 
+#include "dispatch.h"
 #include "gateway.h"
-#include "isa.h"
 
 #if defined(PK_PROFILE_LINUX)
 
@@ -57,16 +56,7 @@ namespace {
 enum { IN_N = 0, IN_K, IN_R, IN_W, NARGS };
 const char *const kArgNames[NARGS] = {"N", "K", "r", "W"};
 
-#define PK_INLINE __attribute__((always_inline)) inline
-
-// Registers of 2, 4 and 8 doubles. Code written with them takes the instruction set of the
-// function it is inlined into: SSE2 by default, AVX2 or AVX-512 in the dispatched variants.
-typedef double v2 __attribute__((vector_size(16)));
-typedef double v4 __attribute__((vector_size(32)));
-typedef double v8 __attribute__((vector_size(64)));
-
-template <class V> PK_INLINE void load(V &v, const double *p) { std::memcpy(&v, p, sizeof v); }
-template <class V> PK_INLINE void store(double *p, const V &v) { std::memcpy(p, &v, sizeof v); }
+using namespace pk::simd;
 
 // Sums in the result itself: S is cleared to +0.0 (whatever it held) and each element S[a*K + b]
 // then adds the rounded products of the pairs (i, r) in ascending i, one rounding per product and
@@ -96,6 +86,12 @@ const int64_t kBlockPairs = 8;
 // V = double is one column) the products w[a] * w[b] of `count` pair vectors, w0, w0 + stride,
 // ..., in that order. Each element is one register from its stored value on: the same sequence of
 // rounded products and sums that the plain loop performs on S[a][b].
+// A tile's narrowest column is one double.
+using pk::simd::load;
+using pk::simd::store;
+PK_INLINE void load(double &v, const double *p) { v = *p; }
+PK_INLINE void store(double *p, const double &v) { *p = v; }
+
 template <int A, class V>
 PK_INLINE void add_tile(int64_t count, int64_t kw, int64_t a0, int64_t b0, const double *w0,
                         int64_t stride, double *S) {
@@ -115,7 +111,7 @@ PK_INLINE void add_tile(int64_t count, int64_t kw, int64_t a0, int64_t b0, const
 template <int A, class V, class... Narrower>
 PK_INLINE void add_rows(int64_t count, int64_t kw, int64_t a0, int64_t b, const double *w0,
                         int64_t stride, double *S) {
-    constexpr int L = sizeof(V) / sizeof(double);
+    constexpr int L = sizeof(V) / sizeof(double);  // V may be double
     for (; b + L <= kw; b += L) add_tile<A, V>(count, kw, a0, b, w0, stride, S);
     if constexpr (sizeof...(Narrower) > 0)
         add_rows<A, Narrower...>(count, kw, a0, b, w0, stride, S);
@@ -156,23 +152,18 @@ PK_INLINE void sub_small(int32_t N, int32_t r, const double *W, double *S) {
         for (int b = 0; b < KK; ++b) S[a * KK + b] = s[a][b];
 }
 
-// The variants differ only in their widest lanes. All three stay out of line, so that the
-// function choosing one is small and a small call costs no more than the plain loop.
-__attribute__((noinline)) void sub_sse2(int32_t N, int32_t K, int32_t r, const double *W,
-                                         double *S) {
-    sub_tiles<v2, double>(N, K, r, W, S);
-}
-
-__attribute__((target("avx2"))) void sub_avx2(int32_t N, int32_t K, int32_t r, const double *W,
-                                              double *S) {
-    sub_tiles<v4, v2, double>(N, K, r, W, S);
-}
-
-__attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(int32_t N, int32_t K,
-                                                                     int32_t r, const double *W,
-                                                                     double *S) {
-    sub_tiles<v8, v4, v2, double>(N, K, r, W, S);
-}
+// The variants differ only in their widest lanes; each tiles with every narrower width after it.
+struct Tiles {
+    template <class Target>
+    static PK_INLINE void run(int32_t N, int32_t K, int32_t r, const double *W, double *S) {
+        if constexpr (Target::lanes >= 8)
+            sub_tiles<v8, v4, v2, double>(N, K, r, W, S);
+        else if constexpr (Target::lanes >= 4)
+            sub_tiles<v4, v2, double>(N, K, r, W, S);
+        else
+            sub_tiles<v2, double>(N, K, r, W, S);
+    }
+};
 
 // K = 1 is a single sum, and with no pairs S is just cleared: the plain loop.
 void sub(int32_t N, int32_t K, int32_t r, const double *W, double *S) {
@@ -187,11 +178,7 @@ void sub(int32_t N, int32_t K, int32_t r, const double *W, double *S) {
             sub_small<3>(N, r, W, S);
         return;
     }
-    switch (pk::isa()) {
-        case pk::Isa::avx512: sub_avx512(N, K, r, W, S); break;
-        case pk::Isa::avx2: sub_avx2(N, K, r, W, S); break;
-        default: sub_sse2(N, K, r, W, S); break;
-    }
+    dispatch<Tiles>(N, K, r, W, S);
 }
 
 }  // namespace

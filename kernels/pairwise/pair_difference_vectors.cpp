@@ -8,18 +8,16 @@
 //   D  N*N*K-by-1: D((i*N + j)*K + k) = X(i*K + k) - X(j*K + k), 0-based; read as a K-by-N-by-N
 //      array, element (k, j, i) is component k of item i minus component k of item j
 #include <cstdint>
-#include <cstring>
 
+#include "dispatch.h"
 #include "gateway.h"
-#include "isa.h"
-#include "lanes.h"
 
 namespace {
 
 enum { IN_N = 0, IN_K, IN_X, NARGS };
 const char *const kArgNames[NARGS] = {"N", "K", "X"};
 
-using namespace pk::lanes;  // v2, v4, load, store
+using namespace pk::simd;
 
 // Row i (pairs (i, 0) ... (i, N-1)), one subtraction per element. With K = 1 the row is item i's
 // value minus the whole of X, L pairs per vector; otherwise each pair's K components go L at a
@@ -27,10 +25,10 @@ using namespace pk::lanes;  // v2, v4, load, store
 // the same values.
 template <class V>
 PK_INLINE void row_lanes(int64_t n, int64_t kw, const double *xi, const double *X, double *d) {
-    constexpr int L = sizeof(V) / sizeof(double);
+    constexpr int L = lanes<V>;
     if (kw == 1) {
         V a;
-        for (int l = 0; l < L; ++l) a[l] = xi[0];
+        broadcast(a, xi[0]);
         int64_t j = 0;
         for (; j + L <= n; j += L) {
             V b;
@@ -59,32 +57,31 @@ PK_INLINE void row_lanes(int64_t n, int64_t kw, const double *xi, const double *
 // results far beyond the cache: this kernel reads almost nothing, and on the test machine its
 // non-temporal stores took from 0.85x to 1.25x the time of ordinary ones, depending on what else
 // the memory was doing, while ordinary stores stayed at or below the plain loop's time.
-template <class V>
-PK_INLINE void sub_lanes(int32_t N, int32_t K, const double *X, double *D) {
-    const int64_t n = N, kw = K;
-    for (int64_t i = 0; i < n; ++i) row_lanes<V>(n, kw, X + i * kw, X, D + i * n * kw);
-}
+//
+// L is the widest lane count whose block of L components fits K (every width serves K = 1). The
+// loop is bound by its stores; 512-bit stores measured slower than 256-bit ones here, so
+// AVX-512 processors take the AVX2 variant.
+struct Rows {
+    template <int L>
+    static PK_INLINE void run(int64_t n, int64_t kw, const double *X, double *D) {
+        typedef typename Vec<L>::type V;
+        for (int64_t i = 0; i < n; ++i) row_lanes<V>(n, kw, X + i * kw, X, D + i * n * kw);
+    }
+};
 
-// The variants differ only in lane width: the widest whose block of L components fits K (every
-// width serves K = 1). The loop is bound by its stores; 512-bit stores measured slower than
-// 256-bit ones here, so AVX-512 processors take the AVX2 variant. Both stay out of line, so that
-// the function choosing one is small and a small call costs no more than the plain loop.
-__attribute__((noinline)) void sub_sse2(int32_t N, int32_t K, const double *X, double *D) {
-    sub_lanes<v2>(N, K, X, D);
-}
-
-__attribute__((target("avx2"))) void sub_avx2(int32_t N, int32_t K, const double *X, double *D) {
-    if (K >= 4 || K == 1)
-        sub_lanes<v4>(N, K, X, D);
-    else
-        sub_lanes<v2>(N, K, X, D);
-}
+struct Differences {
+    static constexpr Level widest = Level::avx2;
+    template <class Target>
+    static PK_INLINE void run(int64_t n, int64_t kw, const double *X, double *D) {
+        widest_lanes<Target, Rows>(blocks_of(kw), n, kw, X, D);
+    }
+};
 
 // Fewer than 8 items: the plain loop, which costs less than choosing a variant.
 void sub(int32_t N, int32_t K, const double *X, double *D) {
     if (N <= 0 || K <= 0) return;
-    if (N < 8) {
-        const int64_t n = N, kw = K;
+    const int64_t n = N, kw = K;
+    if (n < 8) {
         for (int64_t i = 0; i < n; ++i) {
             const double *xi = X + i * kw;
             for (int64_t j = 0; j < n; ++j) {
@@ -95,11 +92,7 @@ void sub(int32_t N, int32_t K, const double *X, double *D) {
         }
         return;
     }
-    switch (pk::isa()) {
-        case pk::Isa::avx512:
-        case pk::Isa::avx2: sub_avx2(N, K, X, D); break;
-        default: sub_sse2(N, K, X, D); break;
-    }
+    dispatch<Differences>(n, kw, X, D);
 }
 
 }  // namespace

@@ -11,9 +11,8 @@
 //      taken element by element; it is not a matrix inverse.
 #include <cstdint>
 
+#include "dispatch.h"
 #include "gateway.h"
-#include "isa.h"
-#include "simd.h"
 
 namespace {
 
@@ -45,7 +44,7 @@ void mirror(int64_t n, int64_t K, const double *P, int64_t i, double *R);
 
 template <int L>
 struct Scatter {
-    typedef typename pk::Vec<L>::type V;
+    typedef typename pk::simd::Vec<L>::type V;
 
     static int64_t padded(int64_t K) { return (K + L - 1) / L * L; }
 
@@ -57,13 +56,13 @@ struct Scatter {
     // Columns b0 .. b0 + nb - 1 of row a, lane by lane where fewer than L remain (the block
     // may end there).
     static PK_INLINE void load_part(V &v, const double *p, int64_t nb) {
-        if (nb >= L) return pk::load<L>(v, p);
+        if (nb >= L) return pk::simd::load(v, p);
         V part = {};
         for (int l = 0; l < nb; ++l) part[l] = p[l];
         v = part;
     }
     static PK_INLINE void store_part(double *p, const V &v, int64_t nb) {
-        if (nb >= L) return pk::store<L>(p, v);
+        if (nb >= L) return pk::simd::store(p, v);
         for (int l = 0; l < nb; ++l) p[l] = v[l];
     }
 
@@ -82,7 +81,7 @@ struct Scatter {
             const double *v = panel + jj * Kp;
             V pb[TB];
             PK_UNROLL
-            for (int tb = 0; tb < TB; ++tb) pk::load<L>(pb[tb], v + b0 + tb * L);
+            for (int tb = 0; tb < TB; ++tb) pk::simd::load(pb[tb], v + b0 + tb * L);
             PK_UNROLL
             for (int ta = 0; ta < TA; ++ta) {
                 const double pa = v[a0 + ta];
@@ -134,9 +133,9 @@ struct Scatter {
             int64_t i = 0;
             for (; i + L <= n; i += L) {
                 V pv, sv;
-                pk::load<L>(pv, p + i);
-                pk::load<L>(sv, R + i);
-                pk::store<L>(R + i, sv + pv * pv);
+                pk::simd::load(pv, p + i);
+                pk::simd::load(sv, R + i);
+                pk::simd::store(R + i, sv + pv * pv);
             }
             for (; i < n; ++i) R[i] = R[i] + p[i] * p[i];
         }
@@ -165,8 +164,8 @@ struct Scatter {
                         int64_t a = 0;
                         for (; a + L <= K; a += L) {
                             V t;
-                            pk::load<L>(t, v + a);
-                            pk::store<L>(row + a, t);
+                            pk::simd::load(t, v + a);
+                            pk::simd::store(row + a, t);
                         }
                         for (; a < K; ++a) row[a] = v[a];
                     }
@@ -210,23 +209,20 @@ int64_t panel_doubles(int64_t n, int64_t K) {
     return (n < kRun ? n : kRun) * (K + 7);
 }
 
-__attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(int64_t n, int64_t K,
-                                                                      const double *P, double *R,
-                                                                      double *panel) {
-    if (K <= 2) return Scatter<2>::all(n, K, P, R, panel);  // narrow blocks, narrow vectors
-    if (K <= 4) return Scatter<4>::all(n, K, P, R, panel);
-    Scatter<8>::all(n, K, P, R, panel);
-}
+struct Blocks {
+    template <int L>
+    static PK_INLINE void run(int64_t n, int64_t K, const double *P, double *R, double *panel) {
+        Scatter<L>::all(n, K, P, R, panel);
+    }
+};
 
-__attribute__((target("avx2"))) void sub_avx2(int64_t n, int64_t K, const double *P, double *R,
-                                              double *panel) {
-    if (K <= 2) return Scatter<2>::all(n, K, P, R, panel);
-    Scatter<4>::all(n, K, P, R, panel);
-}
-
-void sub_sse2(int64_t n, int64_t K, const double *P, double *R, double *panel) {
-    Scatter<2>::all(n, K, P, R, panel);
-}
+// Narrow blocks take narrow vectors: K <= 2 two lanes, K <= 4 four.
+struct Reciprocals {
+    template <class Target>
+    static PK_INLINE void run(int64_t n, int64_t K, const double *P, double *R, double *panel) {
+        pk::simd::widest_lanes<Target, Blocks>(K <= 2 ? 2 : K <= 4 ? 4 : 8, n, K, P, R, panel);
+    }
+};
 
 void sub_small(int64_t n, int64_t K, const double *P, double *R) {
     for (int64_t i = 0; i < n; ++i) {
@@ -245,11 +241,7 @@ void sub_small(int64_t n, int64_t K, const double *P, double *R) {
 void sub(int32_t N, int32_t K, const double *P, double *R, double *panel) {
     if (N <= 0 || K <= 0) return;
     if (few_products(N, K)) return sub_small(N, K, P, R);
-    switch (pk::isa()) {
-        case pk::Isa::avx512: return sub_avx512(N, K, P, R, panel);
-        case pk::Isa::avx2: return sub_avx2(N, K, P, R, panel);
-        default: return sub_sse2(N, K, P, R, panel);
-    }
+    pk::simd::dispatch<Reciprocals>(static_cast<int64_t>(N), static_cast<int64_t>(K), P, R, panel);
 }
 
 }  // namespace

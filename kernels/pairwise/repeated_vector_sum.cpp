@@ -11,9 +11,8 @@
 //   c  N-by-1: c(i) = A(i) + B(i) when K >= 1, +0.0 when K <= 0
 #include <cstdint>
 
+#include "dispatch.h"
 #include "gateway.h"
-#include "isa.h"
-#include "simd.h"
 
 namespace {
 
@@ -28,49 +27,36 @@ const char *const kArgNames[NARGS] = {"N", "K", "A", "B"};
 //
 // Elements are independent, so they go L at a time, one per vector lane: each still gets its own
 // K loads, additions and stores, only L of them share an instruction.
-template <int L>
-PK_INLINE void repeat(int64_t n, int32_t K, const double *A, const double *B, double *C) {
-    typedef typename pk::Vec<L>::type V;
-    int64_t i = 0;
-    for (; i + L <= n; i += L) {
-        const V zero = {};
-        pk::store<L>(C + i, zero);
-        for (int32_t rep = 0; rep < K; ++rep) {
-            __asm__ __volatile__("" ::: "memory");
-            V a, b;
-            pk::load<L>(a, A + i);
-            pk::load<L>(b, B + i);
-            pk::store<L>(C + i, a + b);
+struct Repeat {
+    template <class Target>
+    static PK_INLINE void run(int64_t n, int32_t K, const double *A, const double *B, double *C) {
+        constexpr int L = Target::lanes;
+        typedef typename pk::simd::Vec<L>::type V;
+        int64_t i = 0;
+        for (; i + L <= n; i += L) {
+            const V zero = {};
+            pk::simd::store(C + i, zero);
+            for (int32_t rep = 0; rep < K; ++rep) {
+                __asm__ __volatile__("" ::: "memory");
+                V a, b;
+                pk::simd::load(a, A + i);
+                pk::simd::load(b, B + i);
+                pk::simd::store(C + i, a + b);
+            }
+        }
+        for (; i < n; ++i) {
+            C[i] = 0.0;
+            for (int32_t rep = 0; rep < K; ++rep) {
+                __asm__ __volatile__("" ::: "memory");
+                C[i] = A[i] + B[i];
+            }
         }
     }
-    for (; i < n; ++i) {
-        C[i] = 0.0;
-        for (int32_t rep = 0; rep < K; ++rep) {
-            __asm__ __volatile__("" ::: "memory");
-            C[i] = A[i] + B[i];
-        }
-    }
-}
-
-__attribute__((target("avx512f,avx512dq,avx512vl"))) void sub_avx512(int64_t n, int32_t K,
-                                                                      const double *A,
-                                                                      const double *B, double *C) {
-    repeat<8>(n, K, A, B, C);
-}
-
-__attribute__((target("avx2"))) void sub_avx2(int64_t n, int32_t K, const double *A,
-                                              const double *B, double *C) {
-    repeat<4>(n, K, A, B, C);
-}
+};
 
 void sub(int32_t N, int32_t K, const double *A, const double *B, double *C) {
     if (N <= 0) return;
-    const int64_t n = N;
-    switch (pk::isa()) {
-        case pk::Isa::avx512: return sub_avx512(n, K, A, B, C);
-        case pk::Isa::avx2: return sub_avx2(n, K, A, B, C);
-        default: return repeat<2>(n, K, A, B, C);
-    }
+    pk::simd::dispatch<Repeat>(static_cast<int64_t>(N), K, A, B, C);
 }
 
 }  // namespace

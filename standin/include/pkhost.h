@@ -56,23 +56,11 @@ PK_MX_API std::vector<double> values(const mxArray *a);  // real part, column-ma
 // failure would. For fuzzing, where sizes are arbitrary.
 PK_MX_API void set_result_limit(std::size_t bytes);
 
-// Whether calls record their host calls in CallResult::log (default: on). Each call reads the
-// setting once when it starts, so it may be changed from any thread at any time. Off, a call
-// builds no strings: for benchmarks, where the log would be part of the time measured.
-PK_MX_API void set_call_log(bool on);
-
-// Whether arrays created from now on (results included) ask the operating system for transparent
-// huge pages (default: off). A fresh result's zero fill happens page by page on first touch; with
-// 2 MiB pages instead of 4 KiB ones a large result costs a few hundred faults instead of tens of
-// thousands. For benchmarks; the guard pages stay as they are. Thread-safe.
-PK_MX_API void set_huge_pages(bool on);
-
-// Whether this thread's host recycles the memory of destroyed double arrays (default: off). On,
-// a new array of the same byte count as one destroyed earlier takes that memory back, zero-filled
-// by a memset in the creating call (a pass over memory, not page faults), as a host's heap
-// allocator serves blocks it keeps mapped; the guard pages stay. Off again frees what is kept.
-// For benchmarks: a fresh result's first-touch faults are then outside the time of a call.
-PK_MX_API void set_recycled_memory(bool on);
+// Kernel variants. When a module built for this host picks the instruction-set variant of its
+// kernel, it asks the host which level it may use, and gets the lower of the level it detected
+// and this thread's cap: 0 (SSE2 on x86-64, the generic vectors elsewhere), 1 (AVX2), 2 (AVX-512);
+// -1, the default, caps nothing. So one module file runs every variant the machine has.
+PK_MX_API void set_simd_cap(int level);
 
 // What one call of a module's mexFunction did.
 struct CallResult {
@@ -83,8 +71,12 @@ struct CallResult {
     bool other_slots_written = false;  // any plhs[k], k >= 1, set
     // Every host call the module made, in order, e.g. "mxGetScalar(prhs[0])",
     // "mxCreateDoubleMatrix_700(3,1,0)", "mxGetPr(new#0 in plhs[0])"; empty while the call log
-    // is off (set_call_log).
+    // is off (pkhost_bench.h).
     std::vector<std::string> log;
+    // The instruction-set levels of the kernel's variant choice: what the module detected and
+    // what it ran (see set_simd_cap); -1 when it chose no variant (small sizes take plain loops).
+    int simd_detected = -1;
+    int simd_used = -1;
 };
 
 // Host calls of `log` that read arguments or create/touch results (mxGetScalar, mxGetPr,
@@ -108,5 +100,9 @@ private:
 };
 
 }  // namespace pkhost
+
+// The host call behind set_simd_cap, made by the modules' variant choice (simd/cpu.cpp): the
+// level a kernel may use, given the one it detected. Not part of any real host's API.
+extern "C" PK_MX_API int pkhostSimdLevel(int detected);
 
 #endif

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "pkhost.h"
+#include "pkhost_bench.h"
 #include "platform.h"
 
 struct mxArray_tag {
@@ -43,9 +44,12 @@ struct CallContext {
     std::vector<mxArray *> created;
     std::vector<std::string> log;
     bool logging = true;
+    int simd_detected = -1;
+    int simd_used = -1;
 };
 
 thread_local CallContext *current = nullptr;
+thread_local int simd_cap = -1;
 std::atomic<std::size_t> result_limit{SIZE_MAX};
 std::atomic<bool> call_log{true};
 std::atomic<bool> huge_pages{false};
@@ -201,6 +205,8 @@ void set_call_log(bool on) { call_log = on; }
 
 void set_huge_pages(bool on) { huge_pages = on; }
 
+void set_simd_cap(int level) { simd_cap = level; }
+
 void set_recycled_memory(bool on) {
     recycled_memory = on;
     if (!on) drop_spares();
@@ -315,6 +321,8 @@ CallResult Module::call(const std::vector<const mxArray *> &args, int nlhs) cons
     current = saved;
 
     out.log = std::move(context.log);
+    out.simd_detected = context.simd_detected;
+    out.simd_used = context.simd_used;
     for (std::size_t k = 1; k < plhs.size(); ++k)
         if (plhs[k] != nullptr) out.other_slots_written = true;
     // A failed call's arrays are released by the host, results included.
@@ -332,6 +340,16 @@ using pkhost::current;
 using pkhost::record;
 
 extern "C" {
+
+int pkhostSimdLevel(int detected) {
+    const int cap = pkhost::simd_cap;
+    const int used = cap >= 0 && cap < detected ? cap : detected;
+    if (current != nullptr) {
+        current->simd_detected = detected;
+        current->simd_used = used;
+    }
+    return used;
+}
 
 mxArray *mxCreateDoubleMatrix_700(int m, int n, mxComplexity flag) {
     if (current != nullptr && current->logging)

@@ -168,13 +168,13 @@ TEST(ItemClosedFormUpdate, MatchesPlainLoopsInEveryProfile) {
 }
 
 TEST(ItemClosedFormUpdate, EveryInstructionSetMatchesPlainLoops) {
-    // The run-time choice and the builds capped at AVX2 and SSE2. From 16 items on, U and V are
+    // Every kernel variant this machine runs. From 16 items on, U and V are
     // read in tiles of 8 by 8 after the rows up to the first 64-byte boundary; their ends sit at
     // page ends, so unread trailing doubles move their starts (U and V differently). W is read
     // in rows of 8 items, the last block of rows partial when N is not a multiple of 8. Few
     // special values, so that most results stay finite and are compared bit for bit.
     uint64_t seed = 500;
-    for (const char *build : {"linux", "linux-avx2", "linux-sse2"})
+    for (const std::string &build : pktest::variants("linux"))
         for (int n : {16, 17, 18, 27})
             for (int K : {0, 1, 3, 8, 9})
                 for (int extra = 0; extra < 8; extra += 3) {

@@ -67,11 +67,11 @@ TEST(ItemNetBalance, MatchesPlainLoopsOnAwkwardInputs) {
 }
 
 TEST(ItemNetBalance, EveryInstructionSetMatchesPlainLoops) {
-    // The run-time choice and the builds capped at AVX2 and SSE2. From 16 items on, items go
+    // Every kernel variant this machine runs. From 16 items on, items go
     // in blocks of 8 after a leading block that reaches A's first 64-byte boundary; the array's
     // end sits at a page end, so `extra` unread doubles move its start through all 8 offsets.
     // Few special values, so that most totals stay finite and are compared bit for bit.
-    for (const char *build : {"linux", "linux-avx2", "linux-sse2"})
+    for (const std::string &build : pktest::variants("linux"))
         for (int n : {16, 17, 18, 31, 40})
             for (int extra = 0; extra < 8; ++extra) {
                 std::vector<double> A =
@@ -83,7 +83,8 @@ TEST(ItemNetBalance, EveryInstructionSetMatchesPlainLoops) {
 }
 
 TEST(ItemNetBalance, ReadsOnlyTheFirstNTimesNElements) {
-    // Exactly N*N doubles end at an inaccessible page; longer arrays are fine and their tail unused.
+    // Exactly N*N doubles end at an inaccessible page; longer arrays are fine and their tail
+    // unused.
     std::vector<double> A = pktest::awkward_values(49, 3);
     std::vector<double> longer = A;
     longer.resize(60, std::numeric_limits<double>::quiet_NaN());

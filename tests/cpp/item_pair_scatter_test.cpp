@@ -88,11 +88,11 @@ TEST(ItemPairScatter, MatchesPlainLoopsOnAwkwardInputs) {
     }
 }
 
-// Every instruction-set variant this machine runs (the windows build capped at AVX2 and at SSE2
-// included): pair counts that fill blocks of 8 pairs and leave a partial one, and widths that
+// Every kernel variant this machine runs (SSE2, AVX2 and AVX-512 where it has them), in the
+// windows build: pair counts that fill blocks of 8 pairs and leave a partial one, and widths that
 // reach every tile shape (8, 4, 2 and 1 rows by 8, 4, 2 and 1 columns) and K = 2 and 3.
 TEST(ItemPairScatter, EveryInstructionSetVariantMatchesPlainLoops) {
-    std::vector<std::string> variants = pktest::isa_variants("windows");
+    std::vector<std::string> variants = pktest::variants("windows");
     variants.push_back("macos");
     for (const std::string &variant : variants)
         for (int n : {1, 7, 8, 9, 17})
@@ -146,6 +146,8 @@ TEST(ItemPairScatter, RefusesAnItemOutsideTheItemsAndShortPairArrays) {
         EXPECT_TRUE(FailsWith(scatter(profile, 3, 1, 2, std::vector<double>(8, 1.0)),
                               kId + "tooShort"));
         EXPECT_TRUE(FailsWith(scatter(profile, 2, -1, 0, {}), kId + "negativeSize"));
+        // K-by-K for K = 1518500250: each dimension fits 32 bits, K^2 elements no host's bytes.
+        EXPECT_TRUE(FailsWith(scatter(profile, 0, 1518500250, 0, {}), kId + "tooLarge"));
         auto one = pkhost::scalar(1);
         EXPECT_TRUE(FailsWith(pktest::module("item_pair_scatter", profile)
                                   .call({one.get(), one.get(), one.get()}),
@@ -191,6 +193,8 @@ TEST(ItemPairScatter, LinuxBuildRefusesUnrepresentableShapes) {
     EXPECT_TRUE(FailsWith(tensor(-2), kId + "negativeSize"));
     EXPECT_TRUE(FailsWith(tensor(46341), kId + "tooLarge"));
     EXPECT_TRUE(FailsWith(tensor(kNaN), kId + "tooLarge"));
+    // N*N rows fit 32 bits, but N^3 elements are beyond 2^45.
+    EXPECT_TRUE(FailsWith(tensor(46340), kId + "tooLarge"));
     EXPECT_TRUE(FailsWith(pktest::module("item_pair_scatter", "linux").call({}), kId + "nargin"));
 }
 

@@ -84,13 +84,13 @@ TEST(PairScatterReciprocal, MatchesPlainLoopsInEveryProfile) {
 }
 
 TEST(PairScatterReciprocal, EveryInstructionSetMatchesPlainLoops) {
-    // The run-time choice and the builds capped at AVX2 and SSE2, past the cutoff for the plain
+    // Every kernel variant this machine runs, past the cutoff for the plain
     // loops: K = 1 (items side by side), widths that fill vectors exactly or leave part of one
     // (and of a tile's rows), partners in several runs of 16, items in several chunks (K = 64:
     // 8 items a chunk). Few special values, so that most sums stay finite.
     const int sizes[][2] = {{20, 1}, {20, 2}, {18, 3}, {17, 4}, {9, 7},  {17, 8},
                             {9, 9},  {5, 16}, {7, 17}, {20, 64}, {4, 65}};
-    for (const char *build : {"linux", "linux-avx2", "linux-sse2"})
+    for (const std::string &build : pktest::variants("linux"))
         for (const auto &s : sizes) {
             const int n = s[0], K = s[1];
             std::vector<double> P = pktest::awkward_values(n * n * K, 7 * n + K, 0.002);
@@ -114,7 +114,7 @@ TEST(PairScatterReciprocal, LowerTriangleOfNaNRowsAndOfFiniteItems) {
         for (int k = 0; k < K; ++k) at(11, 6, k) = -std::nan("");
         at(0, 8, 0) = -0.0;
         at(0, 8, 1) = 4.9e-324;
-        for (const char *build : {"linux", "linux-avx2", "linux-sse2"}) {
+        for (const std::string &build : pktest::variants("linux")) {
             std::vector<double> R = run(n, K, P, build);
             EXPECT_TRUE(SameBits(R, reference(n, K, P))) << build << " K = " << K;
             const std::size_t KK = std::size_t(K) * K;

@@ -134,14 +134,14 @@ TEST(TransformedPairVectorSum, MatchesPlainLoopsInEveryProfile) {
 }
 
 TEST(TransformedPairVectorSum, EveryInstructionSetMatchesPlainLoops) {
-    // The run-time choice and the builds capped at AVX2 and SSE2, past the few-hundred-product
+    // Every kernel variant this machine runs, past the few-hundred-product
     // cutoff: K = 1 (items side by side), widths that leave part of a vector, and 130 items of
     // width 130, which the kernel takes in two chunks. Few special values, so that most sums
     // stay finite and are compared bit for bit.
     const int sizes[][2] = {{16, 1}, {19, 1}, {10, 3}, {9, 8}, {11, 9}, {8, 17}, {6, 64}};
     const Inputs wide = awkward(130, 130, 0.75, 905, 0.0);
     const std::vector<double> wide_expected = reference(wide);
-    for (const char *build : {"linux", "linux-avx2", "linux-sse2"}) {
+    for (const std::string &build : pktest::variants("linux")) {
         uint64_t seed = 900;
         for (const auto &s : sizes) {
             Inputs in = awkward(s[0], s[1], s[0] % 2 ? -0.37 : 3.0, seed += 5, 0.005);

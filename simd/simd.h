@@ -1,0 +1,205 @@
+// The vector vocabulary of the kernels: fixed-width double vectors and what kernels do with them
+// (loads, stores, streaming stores, transposes, tiles, prefetches).
+//
+// pk::simd::Vec<L>::type is a GCC/Clang vector of L doubles (L = 2, 4 or 8). A kernel body is
+// written once over L and always inlined; it compiles to the instruction set of the function it
+// is inlined into (the variants dispatch.h instantiates), since vector operations are lowered
+// with that function's target. Every operation is the lane-wise IEEE operation: lane l of a + b
+// is exactly the scalar a[l] + b[l], so a vector carries L separate sums side by side, and
+// a * b + c stays two rounded operations (the modules are built with -ffp-contract=off).
+//
+// Vectors go by reference between helpers: a vector passed by value across a function boundary
+// would depend on the instruction set that function was compiled for.
+//
+// PK_SIMD_X86 is the one guard of x86-only code: on any other processor the same kernels compile
+// to the compiler's generic vectors (NEON on arm64) and plain stores.
+#ifndef PAIRKERNELS_SIMD_SIMD_H
+#define PAIRKERNELS_SIMD_SIMD_H
+
+#include <cstdint>
+
+#if defined(__x86_64__) || defined(_M_X64)
+#define PK_SIMD_X86 1
+#else
+#define PK_SIMD_X86 0
+#endif
+
+#define PK_INLINE inline __attribute__((always_inline))
+// Fully unrolls a loop over a tile's fixed extent, so that arrays of vectors stay in registers.
+#define PK_UNROLL _Pragma("GCC unroll 16")
+
+namespace pk {
+namespace simd {
+
+template <int L>
+struct Vec {
+    typedef double type __attribute__((vector_size(8 * L)));
+    // The same vector at any double's address, allowed to alias doubles (an unaligned access).
+    typedef double unaligned __attribute__((vector_size(8 * L), aligned(8), may_alias));
+};
+
+typedef Vec<2>::type v2;
+typedef Vec<4>::type v4;
+typedef Vec<8>::type v8;
+
+// Lanes of a vector type.
+template <class V>
+constexpr int lanes = static_cast<int>(sizeof(V) / sizeof(double));
+
+template <class V>
+using Unaligned = typename Vec<lanes<V>>::unaligned;
+
+template <class V>
+PK_INLINE void load(V &v, const double *p) {
+    v = *reinterpret_cast<const Unaligned<V> *>(p);
+}
+
+template <class V>
+PK_INLINE void store(double *p, const V &v) {
+    *reinterpret_cast<Unaligned<V> *>(p) = v;
+}
+
+// Every lane of v set to x (x itself: a -0.0 stays -0.0).
+template <class V>
+PK_INLINE void broadcast(V &v, double x) {
+    for (int l = 0; l < lanes<V>; ++l) v[l] = x;
+}
+
+// A store that goes to memory without first reading the line into the cache (x86: movntpd);
+// p must be aligned to the vector's size. Elsewhere an ordinary store. Either way the same
+// values; stream_fence() orders them before what follows.
+template <class V>
+PK_INLINE void stream(double *p, const V &v) {
+#if PK_SIMD_X86 && defined(__clang__)
+    // Clang checks asm operands against this function's own target, not the variant it is
+    // inlined into; its generic builtin is lowered for the variant.
+    __builtin_nontemporal_store(v, reinterpret_cast<V *>(p));
+#elif PK_SIMD_X86
+    if constexpr (sizeof(V) == 16)
+        __asm__("movntpd %1, %0" : "=m"(*reinterpret_cast<V *>(p)) : "x"(v));
+    else
+        __asm__("vmovntpd %1, %0" : "=m"(*reinterpret_cast<V *>(p)) : "v"(v));
+#else
+    store(p, v);
+#endif
+}
+
+PK_INLINE void stream_fence() {
+#if PK_SIMD_X86
+    __builtin_ia32_sfence();
+#endif
+}
+
+// How many of the `n` doubles from p come before the first 64-byte boundary.
+PK_INLINE int64_t before_boundary(const double *p, int64_t n) {
+    const int64_t h = static_cast<int64_t>((64 - reinterpret_cast<uintptr_t>(p) % 64) % 64 / 8);
+    return h < n ? h : n;
+}
+
+// Asks for the cache lines of the `count` doubles that lie `ahead` bytes past p. Only a hint: the
+// address is never dereferenced, so it may lie past the end of the array.
+PK_INLINE void prefetch(const double *p, int64_t count, uintptr_t ahead) {
+    for (int64_t c = 0; c < count; c += 8)
+        __builtin_prefetch(
+            reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(p + c) + ahead));
+}
+
+// out[v] lane u = in[u] lane v: the transpose of the L-by-L matrix whose rows are in[0 .. L-1].
+template <int L>
+struct Transpose;
+
+template <>
+struct Transpose<2> {
+    typedef v2 V;
+    static PK_INLINE void run(const V (&in)[2], V (&out)[2]) {
+        out[0] = __builtin_shufflevector(in[0], in[1], 0, 2);
+        out[1] = __builtin_shufflevector(in[0], in[1], 1, 3);
+    }
+};
+
+template <>
+struct Transpose<4> {
+    typedef v4 V;
+    static PK_INLINE void run(const V (&in)[4], V (&out)[4]) {
+        const V t0 = __builtin_shufflevector(in[0], in[1], 0, 4, 2, 6);
+        const V t1 = __builtin_shufflevector(in[0], in[1], 1, 5, 3, 7);
+        const V t2 = __builtin_shufflevector(in[2], in[3], 0, 4, 2, 6);
+        const V t3 = __builtin_shufflevector(in[2], in[3], 1, 5, 3, 7);
+        out[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+        out[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+        out[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+        out[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+    }
+};
+
+template <>
+struct Transpose<8> {
+    typedef v8 V;
+    static PK_INLINE void run(const V (&in)[8], V (&out)[8]) {
+        V a[8], b[8];
+        PK_UNROLL
+        for (int k = 0; k < 8; k += 2) {  // 2-by-2 blocks
+            a[k] = __builtin_shufflevector(in[k], in[k + 1], 0, 8, 2, 10, 4, 12, 6, 14);
+            a[k + 1] = __builtin_shufflevector(in[k], in[k + 1], 1, 9, 3, 11, 5, 13, 7, 15);
+        }
+        PK_UNROLL
+        for (int k = 0; k < 8; k += 4)  // 4-by-4 blocks
+            PK_UNROLL
+            for (int u = 0; u < 2; ++u) {
+                b[k + u] =
+                    __builtin_shufflevector(a[k + u], a[k + u + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+                b[k + u + 2] =
+                    __builtin_shufflevector(a[k + u], a[k + u + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+            }
+        PK_UNROLL
+        for (int u = 0; u < 4; ++u) {  // 8-by-8
+            out[u] = __builtin_shufflevector(b[u], b[u + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+            out[u + 4] = __builtin_shufflevector(b[u], b[u + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+        }
+    }
+};
+
+// In place: on entry m[l] holds L consecutive components of lane l; on exit m[c] holds
+// component c of every lane.
+template <class V>
+PK_INLINE void transpose(V (&m)[lanes<V>]) {
+    constexpr int L = lanes<V>;
+    V out[L];
+    Transpose<L>::run(m, out);
+    for (int l = 0; l < L; ++l) m[l] = out[l];
+}
+
+// A B-by-B tile of a column-major matrix A with leading dimension n, held as B/L vectors per
+// column: T[c][r] is column c0 + c, rows r0 + r*L ... r0 + r*L + L - 1.
+template <int L, int B>
+struct Tile {
+    static constexpr int M = B / L;
+    typedef typename Vec<L>::type V;
+
+    static PK_INLINE void load(V (&T)[B][M], const double *A, int64_t n, int64_t r0, int64_t c0) {
+        PK_UNROLL
+        for (int c = 0; c < B; ++c)
+            PK_UNROLL
+            for (int r = 0; r < M; ++r) simd::load(T[c][r], A + (c0 + c) * n + r0 + r * L);
+    }
+
+    // Tt: the transpose of T (rows and columns exchanged), in the same layout.
+    static PK_INLINE void transpose(const V (&T)[B][M], V (&Tt)[B][M]) {
+        PK_UNROLL
+        for (int r = 0; r < M; ++r)
+            PK_UNROLL
+            for (int c = 0; c < M; ++c) {
+                V in[L], out[L];
+                PK_UNROLL
+                for (int u = 0; u < L; ++u) in[u] = T[c * L + u][r];
+                Transpose<L>::run(in, out);
+                PK_UNROLL
+                for (int u = 0; u < L; ++u) Tt[r * L + u][c] = out[u];
+            }
+    }
+};
+
+}  // namespace simd
+}  // namespace pk
+
+#endif
