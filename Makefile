@@ -2,6 +2,7 @@
 BUILD_DIR    ?= build
 SAN_DIR      ?= build-sanitize
 WIN_BUILD_DIR ?= build-windows
+ARM_BUILD_DIR ?= build-aarch64
 PROFILE      ?= linux
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 600
@@ -11,7 +12,7 @@ BENCH_RESULTS ?= $(BUILD_DIR)/bench-results
 BENCH_ARGS   ?=
 
 .PHONY: all deps build test test-main sanitize fuzz fuzz-short bench bench-octave bench-readme demo dist \
-        clean deps-windows build-windows test-windows
+        clean deps-windows build-windows test-windows deps-aarch64 build-aarch64
 
 all: build
 
@@ -23,8 +24,9 @@ build: deps
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Everything: the main build's C++ and Octave suites, the C++ suite again under ASan and UBSan,
-# a short bounded fuzz run, and the Windows build's suite under Wine.
-test: test-main sanitize fuzz-short test-windows
+# a short bounded fuzz run, the Windows build's suite under Wine, and the cross-build for 64-bit
+# Arm Linux (built, not run).
+test: test-main sanitize fuzz-short test-windows build-aarch64
 
 test-main: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
@@ -40,6 +42,16 @@ build-windows: deps-windows
 
 test-windows: build-windows
 	ctest --test-dir $(WIN_BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# The 64-bit Arm Linux build (modules, stand-in host, C++ tests), cross-compiled with Debian's
+# aarch64-linux-gnu compilers: the kernels in their portable form, no x86 code.
+deps-aarch64:
+	@tools/install-deps.sh --aarch64
+
+build-aarch64: deps-aarch64
+	cmake -S . -B $(ARM_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DPAIRKERNELS_PROFILE=linux
+	cmake --build $(ARM_BUILD_DIR) -j $(JOBS)
 
 # A second build tree with clang, AddressSanitizer and UndefinedBehaviorSanitizer (modules,
 # stand-in host and tests alike), plus the libFuzzer target.
@@ -60,7 +72,7 @@ fuzz-short: $(SAN_DIR)/fuzz/fuzz_modules
 # FUZZ_SECONDS per module, one module after another.
 fuzz: $(SAN_DIR)/fuzz/fuzz_modules
 	mkdir -p $(SAN_DIR)/corpus
-	for m in $$(sed -n 's|^ *[a-z_]*/\([a-z_]*\)$$|\1|p' cmake/modules.cmake); do \
+	for m in $$(tools/modules.sh names); do \
 	  echo "== $$m"; \
 	  PK_FUZZ_MODULE=$$m $(SAN_DIR)/fuzz/fuzz_modules -max_total_time=$(FUZZ_SECONDS) \
 	    -print_final_stats=1 -artifact_prefix=$(SAN_DIR)/ $(SAN_DIR)/corpus fuzz/corpus || exit 1; \
@@ -98,6 +110,6 @@ demo: build
 	$(OCTAVE) demo/demo.m $(BUILD_DIR)/octave
 
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_BUILD_DIR) $(ARM_BUILD_DIR)
 
 FORCE:

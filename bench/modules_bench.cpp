@@ -1,7 +1,8 @@
-// Every module through the stand-in host at realistic sizes, each next to its literal reference
-// (bench/literal.cpp, called directly) and to the machine's streaming bandwidth (a triad). The
-// summary that main() prints after the run gives, per module and size, the ratio of the module's
-// median time to the literal's and the fraction of the bandwidth bound the module reaches.
+// Every module through the stand-in host at the sizes the module table gives, each next to its
+// literal reference (reference/literal.cpp, called directly) and to the machine's streaming
+// bandwidth (a triad). The summary that main() prints after the run gives, per module and size, the
+// ratio of the module's median time to the literal's and the fraction of the bandwidth bound the
+// module reaches.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,8 +20,9 @@
 #include <vector>
 
 #include "catalog.h"
+#include "harness.h"
 #include "literal.h"
-#include "support.h"
+#include "pkhost_bench.h"
 
 namespace {
 
@@ -52,8 +54,7 @@ struct Case {
 };
 
 // The arguments of one case. Arrays are host arrays created untouched (pkhost::zeros) and filled
-// in place; for item_pair_scatter's scatter form only the pair vectors it reads are filled, so
-// the rest of its N*N*K input never takes memory.
+// in place.
 struct Inputs {
     std::vector<pkhost::Array> args;
     std::vector<const mxArray *> pointers;
@@ -64,28 +65,20 @@ std::unique_ptr<Inputs> make_inputs(const Case &c) {
     const pktest::ModuleInfo &m = pktest::find_module(c.profile, c.module);
     auto in = std::make_unique<Inputs>();
     Fill fill{0x5eed + static_cast<uint64_t>(c.sizes.N * 131 + c.sizes.K)};
-    const bool sparse_reads = c.module == "item_pair_scatter" && c.profile != "linux";
     for (const pktest::Arg &a : m.args) {
-        const std::string name = a.name;
         if (a.kind == pktest::Kind::Array) {
             const int64_t len = std::max<int64_t>(a.length(c.sizes), 0);
             pkhost::Array array = pkhost::zeros(len, 1);
             double *d = mxGetPr(array.get());
-            if (sparse_reads) {
-                const int64_t n = c.sizes.N, k = c.sizes.K, r = c.sizes.r;
-                for (int64_t i = 0; i < n; ++i)
-                    for (int64_t x = 0; x < k; ++x) d[(i * n + r) * k + x] = fill.next();
-            } else {
-                for (int64_t x = 0; x < len; ++x) d[x] = fill.next();
-            }
+            for (int64_t x = 0; x < len; ++x) d[x] = fill.next();
             in->args.push_back(std::move(array));
-        } else if (name == "N") {
+        } else if (a.name == "N") {
             in->args.push_back(pkhost::scalar(static_cast<double>(c.sizes.N)));
-        } else if (name == "K") {
+        } else if (a.name == "K") {
             in->args.push_back(pkhost::scalar(static_cast<double>(c.sizes.K)));
-        } else if (name == "r") {
+        } else if (a.name == "r") {
             in->args.push_back(pkhost::scalar(static_cast<double>(c.sizes.r)));
-        } else if (name == "m") {
+        } else if (a.name == "m") {
             in->args.push_back(pkhost::scalar(-0.0));
         } else {
             in->args.push_back(pkhost::scalar(0.75));  // t
@@ -112,62 +105,42 @@ const Inputs &inputs_of(const Case &c) {
 
 // ---- Cases --------------------------------------------------------------------------------------
 
-Case make_case(const std::string &module, const std::string &profile, int64_t N, int64_t K) {
+// Bytes counted: every input element the kernel needs read once (the table's reads, where a
+// module reads less than its arrays hold), the result once for the host's zero fill, and once
+// more for the elements the kernel must store (the table's stores, where the rest keep the zeros).
+Case make_case(const pktest::ModuleInfo &m, const std::string &profile, int64_t N, int64_t K) {
     Case c;
-    c.module = module;
+    c.module = m.name;
     c.profile = profile;
     c.sizes = pktest::Sizes{N, K, N / 2};
-    const pktest::ModuleInfo &m = pktest::find_module(profile, module);
-    const bool uses_k = std::any_of(m.args.begin(), m.args.end(),
-                                    [](const pktest::Arg &a) { return std::string(a.name) == "K"; });
-    c.label = "N=" + std::to_string(N) + (uses_k ? " K=" + std::to_string(K) : "");
+    c.label = "N=" + std::to_string(N) + (m.has("K") ? " K=" + std::to_string(K) : "");
     const pktest::Shape shape = m.shape(c.sizes);
-    const double n = static_cast<double>(N), k = static_cast<double>(K);
     for (const pktest::Arg &a : m.args)
         if (a.kind == pktest::Kind::Array) c.read_bytes += 8.0 * static_cast<double>(a.length(c.sizes));
+    if (!m.reads.text().empty()) c.read_bytes = 8.0 * static_cast<double>(m.reads(c.sizes));
     c.result_bytes = 8.0 * static_cast<double>(shape.rows) * static_cast<double>(shape.cols);
     c.written_bytes = c.result_bytes;
-    // Results mostly left to the zero fill: only the elements that can end non-zero count as
-    // written. And the scatter form reads only the N pair vectors (i, r) of its input.
-    if (module == "pair_difference_blocks") c.written_bytes = 8.0 * n * n * k;
-    if (module == "pair_difference_operator" || (module == "item_pair_scatter" && profile == "linux"))
-        c.written_bytes = 8.0 * 2.0 * n * (n - 1.0);
-    if (module == "item_pair_scatter" && profile != "linux") c.read_bytes = 8.0 * n * k;
+    if (!m.stores.text().empty()) c.written_bytes = 8.0 * static_cast<double>(m.stores(c.sizes));
     return c;
 }
 
+// The table's benchmark sizes of every module form, each in the first profile its line names.
 std::vector<Case> cases() {
     std::vector<Case> c;
-    auto add = [&](const char *module, std::vector<std::pair<int64_t, int64_t>> sizes,
-                   const char *profile = "linux") {
-        for (auto &s : sizes) c.push_back(make_case(module, profile, s.first, s.second));
-    };
-    // Pair-matrix modules: N*N pair values, N*N*K pair vectors.
-    add("item_net_balance", {{1000, 0}, {4000, 0}});
-    add("item_closed_form_update", {{1000, 8}, {4000, 8}});
-    add("pair_matrix_step", {{1000, 0}, {4000, 0}});
-    add("pair_residual", {{1000, 8}, {4000, 8}});
-    add("pair_inner_product_residual", {{1000, 8}, {4000, 8}});
-    add("clamped_pair_model_gap", {{1000, 8}, {4000, 8}});
-    add("transformed_pair_vector_sum", {{1000, 8}, {4000, 8}, {300, 64}});
-    add("pair_difference_vectors", {{1000, 8}, {2000, 8}});
-    // Per-item scatter work, N*N*K*K (or N*K*K) multiply-adds.
-    add("pair_scatter_reciprocal", {{1000, 8}, {300, 64}});
-    add("item_pair_scatter", {{1000, 16}, {2000, 64}}, "windows");
-    // Item vectors only.
-    add("item_squared_norms", {{4000, 8}, {1000000, 8}});
-    add("repeated_vector_sum", {{4000, 64}, {1000000, 8}});
-    // N*N*N results, mostly the host's zero fill.
-    add("pair_difference_operator", {{150, 0}, {300, 0}});
-    add("item_pair_scatter", {{150, 0}, {300, 0}});
-    add("pair_difference_blocks", {{150, 2}, {300, 2}});
+    std::vector<std::string> seen;
+    for (const char *profile : {"linux", "windows", "macos"})
+        for (const pktest::ModuleInfo &m : pktest::catalog(profile)) {
+            if (m.profiles.front() != profile) continue;
+            for (const pktest::BenchSize &s : m.bench) c.push_back(make_case(m, profile, s.N, s.K));
+        }
     return c;
 }
 
 std::string case_name(const Case &c) {
     std::string label = c.label;
     std::replace(label.begin(), label.end(), ' ', '/');
-    const std::string form = c.module == "item_pair_scatter" ? (c.profile == "linux" ? ":tensor" : ":scatter") : "";
+    const std::string &f = pktest::find_module(c.profile, c.module).form;
+    const std::string form = f.empty() ? "" : ":" + f;
     return c.module + form + "/" + label;
 }
 
@@ -198,8 +171,9 @@ double seconds_since(Clock::time_point start) {
 // array per call, as the module's result is, so both times hold the same allocation and fill.
 void run_case(benchmark::State &state, const Case &c) {
     const Inputs &in = inputs_of(c);
-    const pkhost::Module &module = pkbench::module(c.module, c.profile);
-    const pkliteral::Bound literal = pkliteral::bind(c.profile, c.module, in.pointers);
+    const pktest::Build &module = pktest::module(c.module, c.profile);
+    const pkliteral::Bound literal =
+        pkliteral::bind(pktest::find_module(c.profile, c.module), in.pointers);
     Recycling recycling;
     std::string failure;
     auto time_module = [&] {
@@ -267,7 +241,7 @@ void run_triad(benchmark::State &state) {
 void run_small_call(benchmark::State &state, bool log, bool recycled) {
     auto N = pkhost::scalar(1.0), t = pkhost::scalar(0.5);
     auto P = pkhost::doubles({1.0}), Q = pkhost::doubles({2.0});
-    const pkhost::Module &module = pkbench::module("pair_matrix_step");
+    const pktest::Build &module = pktest::module("pair_matrix_step");
     pkhost::set_call_log(log);
     pkhost::set_recycled_memory(recycled);
     module.call({N.get(), t.get(), P.get(), Q.get()});
@@ -420,13 +394,14 @@ void summarise(const Collector &col, const std::vector<Case> &all, const std::st
         const double ratio = tm / tl, gbps = c.bytes() / tm / 1e9;
         const double bound = (c.bytes() / bandwidth) / tm;
         std::string name = c.module;
-        if (c.module == "item_pair_scatter") name += c.profile == "linux" ? " (tensor)" : " (scatter)";
+        const std::string &form = pktest::find_module(c.profile, c.module).form;
+        if (!form.empty()) name += " (" + form + ")";
         std::printf("%-42s %-14s %11.3f %11.3f %8.2f %10.1f %8.2f %6.0f%%\n", name.c_str(),
                     c.label.c_str(), tm * 1e3, tl * 1e3, ratio, c.bytes() / 1e6, gbps, bound * 100);
         md << "| " << name << " | " << c.label << " | " << fixed(tm * 1e3, 3) << " | "
            << fixed(tl * 1e3, 3) << " | " << fixed(ratio, 2) << " | " << fixed(c.bytes() / 1e6, 1)
            << " | " << fixed(gbps, 2) << " | " << fixed(bound * 100, 0) << "% |\n";
-        csv << c.module << "," << (c.module == "item_pair_scatter" ? (c.profile == "linux" ? "tensor" : "scatter") : "")
+        csv << c.module << "," << form
             << "," << c.label << "," << tm << "," << tl << "," << ratio << "," << c.bytes() << ","
             << gbps << "," << bound << "\n";
     }

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "support.h"
+#include "harness.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ void RepeatedVectorSum(benchmark::State &state) {
     auto K = pkhost::scalar(static_cast<double>(k));
     auto A = pkhost::doubles(std::vector<double>(n, 1.5));
     auto B = pkhost::doubles(std::vector<double>(n, 2.25));
-    const pkhost::Module &module = pkbench::module("repeated_vector_sum");
+    const pktest::Build &module = pktest::module("repeated_vector_sum");
     for (auto _ : state) {
         pkhost::CallResult r = module.call({N.get(), K.get(), A.get(), B.get()});
         if (r.failed) {

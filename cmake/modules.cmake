@@ -1,18 +1,24 @@
-# Every module of the library: <subsystem folder>/<module name>. One entry here gives the module
-# its stand-in-host builds (one per profile) and its GNU Octave build.
-set(PAIRKERNELS_MODULES
-    pairwise/pair_difference_blocks
-    pairwise/item_squared_norms
-    pairwise/repeated_vector_sum
-    pairwise/pair_difference_vectors
-    pairwise/pair_scatter_reciprocal
-    pairwise/item_pair_scatter
-    aggregate/item_net_balance
-    aggregate/item_closed_form_update
-    pair_matrix/pair_difference_operator
-    pair_matrix/transformed_pair_vector_sum
-    pair_matrix/pair_inner_product_residual
-    pair_matrix/clamped_pair_model_gap
-    pair_matrix/pair_residual
-    pair_matrix/pair_matrix_step
-)
+# The modules of the library, from the module table kernels/modules.txt:
+#   PAIRKERNELS_MODULES       <folder>/<module> of every module, in the table's order
+#   PAIRKERNELS_MODULE_TABLE  the table's path
+# and ${PROJECT_BINARY_DIR}/generated/pk_module_table.inc, the table as a C++ string literal for
+# the C++ catalogue (reference/catalog.cpp). CMake runs again when the table changes.
+set(PAIRKERNELS_MODULE_TABLE ${PROJECT_SOURCE_DIR}/kernels/modules.txt)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PAIRKERNELS_MODULE_TABLE})
+
+file(STRINGS ${PAIRKERNELS_MODULE_TABLE} _pk_lines REGEX "^[a-z]")
+set(PAIRKERNELS_MODULES)
+foreach(_pk_line IN LISTS _pk_lines)
+  string(REGEX REPLACE "[ \t]+" ";" _pk_fields "${_pk_line}")
+  list(GET _pk_fields 0 _pk_name)
+  list(GET _pk_fields 1 _pk_folder)
+  if(NOT EXISTS ${PROJECT_SOURCE_DIR}/kernels/${_pk_folder}/${_pk_name}.cpp)
+    message(FATAL_ERROR "kernels/modules.txt names ${_pk_folder}/${_pk_name}, which has no source")
+  endif()
+  list(APPEND PAIRKERNELS_MODULES ${_pk_folder}/${_pk_name})
+endforeach()
+list(REMOVE_DUPLICATES PAIRKERNELS_MODULES)
+
+file(READ ${PAIRKERNELS_MODULE_TABLE} _pk_table)
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/generated/pk_module_table.inc
+  CONTENT "R\"pktable(@_pk_table@)pktable\"\n" @ONLY)

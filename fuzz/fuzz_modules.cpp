@@ -16,8 +16,8 @@
 
 #include "catalog.h"
 #include "gateway.h"
+#include "harness.h"
 #include "pkhost.h"
-#include "support.h"
 
 namespace {
 

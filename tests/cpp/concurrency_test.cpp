@@ -9,7 +9,7 @@
 namespace {
 
 struct Case {
-    const pkhost::Module *module;
+    const pktest::Build *module;
     std::string label;
     std::vector<pkhost::Array> args;
     std::vector<double> expected;

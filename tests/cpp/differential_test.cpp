@@ -1,18 +1,16 @@
-// Every module against its literal reference (bench/literal.cpp), bit for bit, on random inputs
-// with NaN, infinities, signed zeros and subnormals, through every kernel variant the build has:
-// the linux profile as built (the widest instruction set this machine offers) and capped at AVX2
-// and at SSE2, and the windows and macos profiles for the modules whose form differs there. Sizes
-// are chosen to cover the remainders of blocked and vectorized loops (odd N and K, N and K below
-// a vector width) as well as widths up to 600 for the per-item scatter modules.
+// Every module against its literal reference (reference/literal.cpp), bit for bit, on random inputs
+// with NaN, infinities, signed zeros and subnormals, through every kernel variant: the linux
+// profile's module files with the kernels' choice capped at each instruction-set level in turn
+// (a level this machine lacks is reported as skipped), and the windows and macos profiles for the
+// modules whose form differs there, in every variant too. Sizes are chosen to cover the
+// remainders of blocked and vectorized loops (odd N and K, N and K below a vector width) as well
+// as widths up to 600 for the per-item scatter modules.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-
-#include "catalog.h"
 #include "literal.h"
 #include "support.h"
 
@@ -32,45 +30,37 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
-bool is_dir(const std::string &path) {
-    struct stat s;
-    return stat(path.c_str(), &s) == 0 && S_ISDIR(s.st_mode);
-}
-
-// Build directories holding the kernels of `profile`: the profile itself and its capped builds.
-// A build capped at an instruction set this machine lacks would run the same code as the next
-// lower cap, so it is left out.
-std::vector<std::string> variants(const std::string &profile) {
-    std::vector<std::string> out;
-    for (const char *cap : {"", "-sse2", "-avx2"}) {
-        const std::string dir = profile + cap;
-        if (!is_dir(std::string(PK_STANDIN_DIR) + "/" + dir)) continue;
-        if (std::string(cap) == "-avx2" && !__builtin_cpu_supports("avx2")) continue;
-        out.push_back(dir);
-    }
-    return out;
-}
-
 struct Shape {
     int64_t N, K;
 };
 
-// Item counts and widths per module: tiny ones, odd ones around vector widths, and a few hundred.
-std::vector<Shape> shapes(const std::string &module, const std::string &profile) {
-    const bool scatter_form = module == "item_pair_scatter" && profile != "linux";
-    if (module == "item_pair_scatter" && !scatter_form)
-        return {{1, 0}, {2, 0}, {3, 0}, {7, 0}, {40, 0}, {97, 0}};
-    if (module == "pair_difference_operator") return {{1, 0}, {2, 0}, {3, 0}, {7, 0}, {40, 0}, {97, 0}};
-    if (module == "pair_difference_blocks") return {{1, 1}, {2, 3}, {7, 5}, {33, 8}, {64, 3}};
-    if (module == "pair_scatter_reciprocal" || module == "transformed_pair_vector_sum" || scatter_form)
-        return {{1, 1}, {2, 3}, {7, 5}, {17, 8}, {131, 13}, {300, 4}, {40, 64}, {5, 600}};
-    if (module == "item_net_balance" || module == "pair_matrix_step")
-        return {{1, 0}, {2, 0}, {3, 0}, {5, 0}, {17, 0}, {64, 0}, {131, 0}, {300, 0}};
-    if (module == "item_squared_norms" || module == "repeated_vector_sum")
-        return {{1, 1}, {3, 0}, {7, 5}, {131, 13}, {1000, 3}, {300, 64}, {5, -3}};
-    // Pair values with pair vectors: pair_difference_vectors and the residual, gap and update
-    // modules.
-    return {{1, 1}, {2, 3}, {3, 0}, {7, 5}, {17, 8}, {64, 1}, {131, 13}, {300, 8}};
+// Item counts and widths: tiny ones, odd ones around vector widths, a negative width, a few
+// hundred items, and widths up to 600. Each module form takes those whose arrays and result
+// together hold at most kMaxElements doubles (so N^3 results stop near N = 131, and pair
+// vectors near N = 300), and its valid result shapes; one without a width K takes each N once.
+const Shape kShapes[] = {{1, 1},  {2, 3},   {3, 0},   {5, -3},   {7, 5},   {17, 8},
+                         {33, 8}, {40, 64}, {64, 1},  {64, 3},   {97, 0},  {131, 13},
+                         {300, 4}, {300, 8}, {1000, 3}, {5, 600}};
+constexpr int64_t kMaxElements = 2500000;
+
+std::vector<Shape> shapes(const pktest::ModuleInfo &m) {
+    const bool uses_k = m.has("K");
+    std::vector<Shape> out;
+    for (Shape shape : kShapes) {
+        if (!uses_k) shape.K = 0;
+        const pktest::Sizes s{shape.N, shape.K, 0};
+        const pktest::Shape result = m.shape(s);
+        if (result.rows < 0 || result.cols < 0) continue;
+        int64_t elements = result.rows * result.cols;
+        for (const pktest::Arg &a : m.args)
+            if (a.kind == pktest::Kind::Array) elements += std::max<int64_t>(a.length(s), 0);
+        if (elements > kMaxElements) continue;
+        if (std::any_of(out.begin(), out.end(),
+                        [&](const Shape &o) { return o.N == shape.N && o.K == shape.K; }))
+            continue;
+        out.push_back(shape);
+    }
+    return out;
 }
 
 // Under the sanitizers every access costs several times more: larger item counts are halved, and
@@ -83,12 +73,15 @@ int64_t scaled(int64_t N, int64_t K) {
 
 struct Checked {
     int calls = 0;
+    int dispatched = 0;  // calls whose kernel chose a variant
 };
 
-// Calls `module` of `profile` in each variant on the arguments of one shape and compares every
-// result with the literal reference's. `scalars` replaces arguments by position with scalars.
-void check_shape(const std::string &module, const std::string &profile, const Shape &shape,
-                 double t, uint64_t seed, Checked &checked,
+// Calls `module` in each of the `builds` ("<profile>/<variant>") on the arguments of one shape
+// and compares every result with the literal reference's. `scalars` replaces arguments by
+// position with scalars. A call that chose a variant must have run the one its build asks for.
+void check_shape(const std::string &module, const std::string &profile,
+                 const std::vector<std::string> &builds, const Shape &shape, double t,
+                 uint64_t seed, Checked &checked,
                  const std::vector<std::pair<std::size_t, double>> &scalars = {}) {
     const pktest::ModuleInfo &info = pktest::find_module(profile, module);
     pktest::Sizes s{scaled(shape.N, shape.K), shape.K, 0};
@@ -102,34 +95,42 @@ void check_shape(const std::string &module, const std::string &profile, const Sh
 
     const pktest::Shape result = info.shape(s);
     std::vector<double> expected(static_cast<std::size_t>(result.rows * result.cols), 0.0);
-    pkliteral::bind(profile, module, ptrs)(expected.data());
+    pkliteral::bind(info, ptrs)(expected.data());
 
-    for (const std::string &variant : variants(profile)) {
-        SCOPED_TRACE(variant + "/" + module + " N=" + std::to_string(s.N) + " K=" +
+    for (const std::string &build : builds) {
+        SCOPED_TRACE(build + "/" + module + " N=" + std::to_string(s.N) + " K=" +
                      std::to_string(s.K) + " r=" + std::to_string(s.r) + " seed=" +
                      std::to_string(seed));
-        pkhost::CallResult r = pktest::module(module, variant).call(ptrs);
+        const pktest::Build &b = pktest::module(module, build);
+        pkhost::CallResult r = b.call(ptrs);
         ASSERT_TRUE(pktest::HasShape(r, result.rows, result.cols));
         EXPECT_TRUE(pktest::SameBits(pktest::result_values(r), expected));
         ++checked.calls;
+        if (r.simd_used >= 0) {
+            ++checked.dispatched;
+            EXPECT_EQ(r.simd_used, b.level()) << "the call ran another variant than its build's";
+        }
     }
 }
 
-class Differential : public ::testing::TestWithParam<std::string> {};
+class Differential : public ::testing::TestWithParam<std::tuple<std::string, int>> {};
 
-TEST_P(Differential, LinuxProfileAndItsCappedBuildsMatchTheLiteralReference) {
-    const std::string module = GetParam();
-    ASSERT_EQ(variants("linux").size(), __builtin_cpu_supports("avx2") ? 3u : 2u)
-        << "the capped builds linux-sse2 and linux-avx2 are missing";
+TEST_P(Differential, MatchesTheLiteralReference) {
+    const std::string module = std::get<0>(GetParam());
+    const int level = std::get<1>(GetParam());
+    if (level > pktest::machine_simd_level())
+        GTEST_SKIP() << "this machine has no " << pktest::simd_name(level) << ": the "
+                     << pktest::simd_name(level) << " kernel variants were not run";
+    const std::string build = "linux/" + pktest::simd_name(level);
     const pktest::ModuleInfo &info = pktest::find_module("linux", module);
-    const bool has_t = std::any_of(info.args.begin(), info.args.end(),
-                                   [](const pktest::Arg &a) { return std::string(a.name) == "t"; });
+    const bool has_t = info.has("t");
     Checked checked;
     uint64_t seed = 1;
     for (char c : module) seed = seed * 31 + static_cast<unsigned char>(c);
-    for (const Shape &shape : shapes(module, "linux")) {
-        check_shape(module, "linux", shape, 0.75, seed++, checked);
-        if (has_t && shape.N >= 7) check_shape(module, "linux", shape, -1.5e-3, seed++, checked);
+    for (const Shape &shape : shapes(info)) {
+        check_shape(module, "linux", {build}, shape, 0.75, seed++, checked);
+        if (has_t && shape.N >= 7)
+            check_shape(module, "linux", {build}, shape, -1.5e-3, seed++, checked);
     }
     EXPECT_GT(checked.calls, 0);
 }
@@ -140,17 +141,46 @@ std::vector<std::string> module_names() {
     return names;
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryModule, Differential, ::testing::ValuesIn(module_names()),
-                         [](const ::testing::TestParamInfo<std::string> &p) { return p.param; });
+INSTANTIATE_TEST_SUITE_P(EveryModule, Differential,
+                         ::testing::Combine(::testing::ValuesIn(module_names()),
+                                            ::testing::Values(0, 1, 2)),
+                         [](const ::testing::TestParamInfo<std::tuple<std::string, int>> &p) {
+                             return std::get<0>(p.param) + "_" +
+                                    pktest::simd_name(std::get<1>(p.param));
+                         });
+
+// The variant choice itself: a call that chooses a variant runs the widest the machine has, or
+// the one the host caps it at; calls too small to choose report none.
+TEST(DifferentialVariants, CallsRunTheVariantTheirBuildAsksFor) {
+    const int widest = pktest::machine_simd_level();
+    ASSERT_GE(widest, 0) << "repeated_vector_sum chose no variant";
+    const pktest::ModuleInfo &info = pktest::find_module("linux", "pair_residual");
+    std::vector<pkhost::Array> args = pktest::valid_call(info, pktest::Sizes{40, 3, 0}, 0.5, 3);
+    pkhost::CallResult full = pktest::module("pair_residual").call(pktest::pointers(args));
+    EXPECT_EQ(full.simd_detected, widest);
+    EXPECT_EQ(full.simd_used, widest);
+    for (const std::string &build : pktest::variants("linux")) {
+        const pktest::Build &b = pktest::module("pair_residual", build);
+        pkhost::CallResult r = b.call(pktest::pointers(args));
+        EXPECT_EQ(r.simd_detected, widest) << build;
+        EXPECT_EQ(r.simd_used, b.level()) << build;
+    }
+    std::vector<pkhost::Array> small = pktest::valid_call(info, pktest::Sizes{3, 3, 0}, 0.5, 3);
+    EXPECT_EQ(pktest::module("pair_residual", "linux/" + pktest::simd_name(0))
+                  .call(pktest::pointers(small))
+                  .simd_used,
+              -1);
+}
 
 // The scatter form of item_pair_scatter exists only in the windows and macos builds.
 TEST(DifferentialForms, ItemPairScatterScatterFormMatchesTheLiteralReference) {
     for (const char *profile : {"windows", "macos"}) {
         Checked checked;
         uint64_t seed = 700;
-        for (const Shape &shape : shapes("item_pair_scatter", profile))
-            check_shape("item_pair_scatter", profile, shape, 0.75, seed++, checked);
-        EXPECT_GT(checked.calls, 0) << profile;
+        for (const Shape &shape : shapes(pktest::find_module(profile, "item_pair_scatter")))
+            check_shape("item_pair_scatter", profile, pktest::variants(profile), shape, 0.75,
+                        seed++, checked);
+        EXPECT_GT(checked.dispatched, 0) << profile;
     }
 }
 
@@ -159,10 +189,11 @@ TEST(DifferentialForms, ItemPairScatterScatterFormMatchesTheLiteralReference) {
 TEST(DifferentialForms, ClampedPairModelGapWithBoundArgumentMatchesTheLiteralReference) {
     Checked checked;
     uint64_t seed = 900;
-    for (const Shape &shape : shapes("clamped_pair_model_gap", "windows"))
+    for (const Shape &shape : shapes(pktest::find_module("windows", "clamped_pair_model_gap")))
         for (double m : {-0.0, 0.0, 0.5, -2.0, std::nan("")})
-            check_shape("clamped_pair_model_gap", "windows", shape, 0.75, seed++, checked, {{7, m}});
-    EXPECT_GT(checked.calls, 0);
+            check_shape("clamped_pair_model_gap", "windows", pktest::variants("windows"), shape,
+                        0.75, seed++, checked, {{7, m}});
+    EXPECT_GT(checked.dispatched, 0);
 }
 
 }  // namespace

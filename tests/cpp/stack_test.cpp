@@ -8,7 +8,7 @@
 namespace {
 
 struct Job {
-    const pkhost::Module *module;
+    const pktest::Build *module;
     std::vector<const mxArray *> args;
     pkhost::CallResult result;
 };
@@ -19,7 +19,8 @@ void *run_job(void *p) {
     return nullptr;
 }
 
-pkhost::CallResult on_small_stack(const pkhost::Module &m, const std::vector<const mxArray *> &args) {
+pkhost::CallResult on_small_stack(const pktest::Build &m,
+                                  const std::vector<const mxArray *> &args) {
     Job job{&m, args, {}};
     pthread_attr_t attr;
     pthread_attr_init(&attr);
@@ -33,7 +34,7 @@ pkhost::CallResult on_small_stack(const pkhost::Module &m, const std::vector<con
 
 void expect_same_on_small_stack(const std::string &profile, const std::string &name,
                                 const std::vector<const mxArray *> &args) {
-    const pkhost::Module &m = pktest::module(name, profile);
+    const pktest::Build &m = pktest::module(name, profile);
     pkhost::CallResult big = m.call(args);
     ASSERT_FALSE(big.failed) << name << ": " << big.message;
     pkhost::CallResult small = on_small_stack(m, args);

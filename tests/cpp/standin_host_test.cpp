@@ -1,5 +1,6 @@
 // The stand-in host's benchmark settings: the call log can be switched off, and destroyed arrays'
 // memory recycled, without changing what a call does.
+#include "pkhost_bench.h"
 #include "support.h"
 
 namespace {
@@ -8,7 +9,7 @@ TEST(StandinHostCallLog, OffRecordsNothingAndChangesNeitherResultsNorErrors) {
     auto N = pkhost::scalar(2);
     auto A = pkhost::doubles({1, 2, 3, 4});
     auto bad = pkhost::chars("x");
-    const pkhost::Module &m = pktest::module("item_net_balance");
+    const pktest::Build &m = pktest::module("item_net_balance");
 
     pkhost::CallResult logged = m.call({N.get(), A.get()});
     ASSERT_TRUE(pktest::HasShape(logged, 2, 1));
@@ -32,7 +33,7 @@ TEST(StandinHostCallLog, OffRecordsNothingAndChangesNeitherResultsNorErrors) {
 TEST(StandinHostRecycledMemory, ReusedMemoryArrivesZeroFilledAndOnlyForTheSameSize) {
     auto N = pkhost::scalar(3);
     auto A = pkhost::doubles({1, 2, 3, 4, 5, 6, 7, 8, 9});
-    const pkhost::Module &m = pktest::module("item_net_balance");
+    const pktest::Build &m = pktest::module("item_net_balance");
     const std::vector<double> expected = pktest::result_values(m.call({N.get(), A.get()}));
 
     pkhost::set_recycled_memory(true);

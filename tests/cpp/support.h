@@ -1,4 +1,5 @@
-// Shared helpers of the C++ tests: loading modules, bit-exact comparison, awkward inputs.
+// Assertions of the C++ tests (bit-exact comparison, result shapes, error identifiers), beside the
+// shared harness (loading modules, variants, awkward inputs) and the module catalogue.
 #ifndef PAIRKERNELS_TESTS_SUPPORT_H
 #define PAIRKERNELS_TESTS_SUPPORT_H
 
@@ -8,20 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "catalog.h"
+#include "harness.h"
 #include "pkhost.h"
 
 namespace pktest {
-
-// The stand-in-host build of `name` in `profile` (linux, windows, macos); loaded once per process.
-const pkhost::Module &module(const std::string &name, const std::string &profile = "linux");
-std::string module_path(const std::string &name, const std::string &profile = "linux");
-
-// The stand-in-host builds of `profile` (linux or windows) that reach each instruction-set
-// variant of the kernels this machine can run: the uncapped build and those capped at AVX2 and
-// at SSE2. Pass one as the profile of module().
-const std::vector<std::string> &isa_variants(const std::string &profile);
-
-uint64_t bits(double v);
 
 // Equal bit for bit, except that any NaN equals any NaN.
 ::testing::AssertionResult SameBits(const std::vector<double> &actual,
@@ -31,13 +23,6 @@ uint64_t bits(double v);
 ::testing::AssertionResult HasShape(const pkhost::CallResult &r, int64_t rows, int64_t cols);
 // A failed call with this error identifier.
 ::testing::AssertionResult FailsWith(const pkhost::CallResult &r, const std::string &id);
-
-// n random doubles of mixed magnitude and sign; about `special` of them are NaN, ±Inf, ±0.0 or
-// subnormal.
-std::vector<double> awkward_values(std::size_t n, uint64_t seed, double special = 0.1);
-
-// The result's data, column-major.
-std::vector<double> result_values(const pkhost::CallResult &r);
 
 }  // namespace pktest
 

@@ -17,7 +17,7 @@ libdir=$(find "$prefix" -type d -path '*/pairkernels/octave')
 [ -n "$libdir" ] || { echo "no pairkernels/octave folder under $prefix" >&2; exit 1; }
 root=$(dirname "$libdir")
 
-modules=$(sed -n 's|^ *[a-z_]*/\([a-z_]*\) *$|\1|p' "$source/cmake/modules.cmake")
+modules=$("$source/tools/modules.sh" names)
 count=0
 for m in $modules; do
   for f in "$root/octave/$m.mex" "$root/octave/$m.m"; do

@@ -1,13 +1,5 @@
-# Test tooling of the Windows cross-build: GoogleTest built from Debian's source package with the
-# cross compiler, Wine to run the test program, and the check of every module DLL's binding.
-
-set(PAIRKERNELS_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to build for Windows")
-if(NOT EXISTS ${PAIRKERNELS_GTEST_SOURCE}/CMakeLists.txt)
-  message(FATAL_ERROR "No GoogleTest sources in ${PAIRKERNELS_GTEST_SOURCE} (Debian package googletest)")
-endif()
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-add_subdirectory(${PAIRKERNELS_GTEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# Test tooling of the Windows cross-build: Wine to run the test program, and the check of every
+# module DLL's binding.
 
 # The test program runs under Wine (tests/windows/wine.sh), in a prefix of its own inside the
 # build tree.

@@ -225,92 +225,136 @@ int32_t size_of(const mxArray *a) {
     return static_cast<int32_t>(v);
 }
 
+// One call's arguments, found by their names in the module's catalogue entry.
+class Call {
+public:
+    Call(const pktest::ModuleInfo &m, const std::vector<const mxArray *> &args)
+        : m_(m), args_(args) {
+        if (args.size() < m.args.size())
+            throw std::invalid_argument(m.name + ": " + std::to_string(m.args.size()) +
+                                        " arguments needed");
+    }
+    bool has(const char *name) const { return m_.has(name); }
+    int32_t size(const char *name) const { return size_of(arg(name)); }
+    double real(const char *name) const { return mxGetScalar(arg(name)); }
+    const double *array(const char *name) const { return mxGetPr(arg(name)); }
+
+private:
+    const mxArray *arg(const char *name) const {
+        for (std::size_t p = 0; p < m_.args.size(); ++p)
+            if (m_.args[p].name == name) return args_[p];
+        throw std::invalid_argument(m_.name + " has no argument " + name);
+    }
+    const pktest::ModuleInfo &m_;
+    const std::vector<const mxArray *> &args_;
+};
+
+using Binder = Bound (*)(const Call &);
+
+struct Literal {
+    const char *module;
+    Binder bind;
+};
+
+const Literal kLiterals[] = {
+    {"pair_difference_blocks",
+     [](const Call &c) -> Bound {
+         return [N = c.size("N"), K = c.size("K"), X = c.array("X")](double *o) {
+             pair_difference_blocks(N, K, X, o);
+         };
+     }},
+    {"item_squared_norms",
+     [](const Call &c) -> Bound {
+         return [N = c.size("N"), K = c.size("K"), X = c.array("X")](double *o) {
+             item_squared_norms(N, K, X, o);
+         };
+     }},
+    {"repeated_vector_sum",
+     [](const Call &c) -> Bound {
+         return [N = c.size("N"), K = c.size("K"), a = c.array("A"), b = c.array("B")](double *o) {
+             repeated_vector_sum(N, K, a, b, o);
+         };
+     }},
+    {"pair_difference_vectors",
+     [](const Call &c) -> Bound {
+         return [N = c.size("N"), K = c.size("K"), X = c.array("X")](double *o) {
+             pair_difference_vectors(N, K, X, o);
+         };
+     }},
+    {"pair_scatter_reciprocal",
+     [](const Call &c) -> Bound {
+         return [N = c.size("N"), K = c.size("K"), P = c.array("P")](double *o) {
+             pair_scatter_reciprocal(N, K, P, o);
+         };
+     }},
+    // The scatter form reads pair vectors W; the difference-tensor form only N.
+    {"item_pair_scatter",
+     [](const Call &c) -> Bound {
+         if (!c.has("W")) return [N = c.size("N")](double *o) { item_pair_tensor(N, o); };
+         return [N = c.size("N"), K = c.size("K"), r = c.size("r"), W = c.array("W")](double *o) {
+             item_pair_scatter(N, K, r, W, o);
+         };
+     }},
+    {"item_net_balance",
+     [](const Call &c) -> Bound {
+         return [N = c.size("N"), a = c.array("A")](double *o) { item_net_balance(N, a, o); };
+     }},
+    {"item_closed_form_update",
+     [](const Call &c) -> Bound {
+         return [N = c.size("N"), K = c.size("K"), t = c.real("t"), U = c.array("U"),
+                 V = c.array("V"), W = c.array("W"), x = c.array("x"), d = c.array("d"),
+                 Z = c.array("Z")](double *o) {
+             item_closed_form_update(N, K, t, U, V, W, x, d, Z, o);
+         };
+     }},
+    {"pair_difference_operator",
+     [](const Call &c) -> Bound {
+         return [N = c.size("N")](double *o) { pair_difference_operator(N, o); };
+     }},
+    {"transformed_pair_vector_sum",
+     [](const Call &c) -> Bound {
+         return [N = c.size("N"), K = c.size("K"), t = c.real("t"), a = c.array("A"),
+                 b = c.array("B"), v = c.array("v"), W = c.array("W"),
+                 M = c.array("M")](double *o) {
+             transformed_pair_vector_sum(N, K, t, a, b, v, W, M, o);
+         };
+     }},
+    {"pair_inner_product_residual",
+     [](const Call &c) -> Bound {
+         return [N = c.size("N"), P = c.array("P"), W = c.array("W"), X = c.array("X"),
+                 K = c.size("K")](double *o) { pair_inner_product_residual(N, P, W, X, o, K); };
+     }},
+    // The form with the argument m clamps at -m, the others at +0.0.
+    {"clamped_pair_model_gap",
+     [](const Call &c) -> Bound {
+         const double bound = c.has("m") ? -c.real("m") : 0.0;
+         return [N = c.size("N"), t = c.real("t"), P = c.array("P"), q = c.array("q"),
+                 W = c.array("W"), X = c.array("X"), K = c.size("K"), bound](double *o) {
+             clamped_pair_model_gap(N, t, P, q, W, X, o, K, bound);
+         };
+     }},
+    {"pair_residual",
+     [](const Call &c) -> Bound {
+         return [N = c.size("N"), P = c.array("P"), q = c.array("q"), W = c.array("W"),
+                 X = c.array("X"), K = c.size("K")](double *o) {
+             pair_residual(N, P, q, W, X, o, K);
+         };
+     }},
+    {"pair_matrix_step",
+     [](const Call &c) -> Bound {
+         return [N = c.size("N"), t = c.real("t"), P = c.array("P"), Q = c.array("Q")](double *o) {
+             pair_matrix_step(N, t, P, Q, o);
+         };
+     }},
+};
+
 }  // namespace
 
-Bound bind(const std::string &profile, const std::string &module,
-           const std::vector<const mxArray *> &args) {
-    auto need = [&](std::size_t count) {
-        if (args.size() < count)
-            throw std::invalid_argument(module + ": " + std::to_string(count) + " arguments needed");
-    };
-    auto S = [&](std::size_t p) { return size_of(args[p]); };
-    auto T = [&](std::size_t p) { return mxGetScalar(args[p]); };
-    auto A = [&](std::size_t p) -> const double * { return mxGetPr(args[p]); };
-
-    if (module == "pair_difference_blocks") {
-        need(3);
-        return [N = S(0), K = S(1), X = A(2)](double *o) { pair_difference_blocks(N, K, X, o); };
-    }
-    if (module == "item_squared_norms") {
-        need(3);
-        return [N = S(0), K = S(1), X = A(2)](double *o) { item_squared_norms(N, K, X, o); };
-    }
-    if (module == "repeated_vector_sum") {
-        need(4);
-        return [N = S(0), K = S(1), a = A(2), b = A(3)](double *o) {
-            repeated_vector_sum(N, K, a, b, o);
-        };
-    }
-    if (module == "pair_difference_vectors") {
-        need(3);
-        return [N = S(0), K = S(1), X = A(2)](double *o) { pair_difference_vectors(N, K, X, o); };
-    }
-    if (module == "pair_scatter_reciprocal") {
-        need(3);
-        return [N = S(0), K = S(1), P = A(2)](double *o) { pair_scatter_reciprocal(N, K, P, o); };
-    }
-    if (module == "item_pair_scatter") {
-        if (profile == "linux") {
-            need(1);
-            return [N = S(0)](double *o) { item_pair_tensor(N, o); };
-        }
-        need(4);
-        return [N = S(0), K = S(1), r = S(2), W = A(3)](double *o) {
-            item_pair_scatter(N, K, r, W, o);
-        };
-    }
-    if (module == "item_net_balance") {
-        need(2);
-        return [N = S(0), a = A(1)](double *o) { item_net_balance(N, a, o); };
-    }
-    if (module == "item_closed_form_update") {
-        need(9);
-        return [N = S(0), K = S(1), t = T(2), U = A(3), V = A(4), W = A(5), x = A(6), d = A(7),
-                Z = A(8)](double *o) { item_closed_form_update(N, K, t, U, V, W, x, d, Z, o); };
-    }
-    if (module == "pair_difference_operator") {
-        need(1);
-        return [N = S(0)](double *o) { pair_difference_operator(N, o); };
-    }
-    if (module == "transformed_pair_vector_sum") {
-        need(8);
-        return [N = S(0), K = S(1), t = T(2), a = A(3), b = A(4), v = A(5), W = A(6),
-                M = A(7)](double *o) { transformed_pair_vector_sum(N, K, t, a, b, v, W, M, o); };
-    }
-    if (module == "pair_inner_product_residual") {
-        need(5);
-        return [N = S(0), P = A(1), W = A(2), X = A(3), K = S(4)](double *o) {
-            pair_inner_product_residual(N, P, W, X, o, K);
-        };
-    }
-    if (module == "clamped_pair_model_gap") {
-        const bool windows = profile == "windows";
-        need(windows ? 8 : 7);
-        const double bound = windows ? -T(7) : 0.0;
-        return [N = S(0), t = T(1), P = A(2), q = A(3), W = A(4), X = A(5), K = S(6),
-                bound](double *o) { clamped_pair_model_gap(N, t, P, q, W, X, o, K, bound); };
-    }
-    if (module == "pair_residual") {
-        need(6);
-        return [N = S(0), P = A(1), q = A(2), W = A(3), X = A(4), K = S(5)](double *o) {
-            pair_residual(N, P, q, W, X, o, K);
-        };
-    }
-    if (module == "pair_matrix_step") {
-        need(4);
-        return [N = S(0), t = T(1), P = A(2), Q = A(3)](double *o) { pair_matrix_step(N, t, P, Q, o); };
-    }
-    throw std::invalid_argument("no literal reference of " + module);
+Bound bind(const pktest::ModuleInfo &m, const std::vector<const mxArray *> &args) {
+    const Call call(m, args);
+    for (const Literal &l : kLiterals)
+        if (m.name == l.module) return l.bind(call);
+    throw std::invalid_argument("no literal reference of " + m.name);
 }
 
 }  // namespace pkliteral

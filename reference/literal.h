@@ -1,20 +1,21 @@
 // Literal references of the fourteen kernels: the plain loops, in the order in which each kernel's
 // sums are defined, with no blocking, no interleaving and no vectorization by hand. The benchmark
-// times the modules against them and the differential test compares the modules' bits with them.
+// times the modules against them, the differential test compares the modules' bits with them.
 //
 // Every function takes its module kernel's parameters in the kernel's order and writes into `out`,
 // which must be zero-filled on entry, as a host's fresh result is (some kernels write only the
 // non-zero elements, or subtract from the zero that is there). Positions are formed in 64 bits,
 // which gives the same values as the 32-bit forms wherever those are exact. Scratch is sized from
 // K and N, so K is not limited to 500.
-#ifndef PAIRKERNELS_BENCH_LITERAL_H
-#define PAIRKERNELS_BENCH_LITERAL_H
+#ifndef PAIRKERNELS_REFERENCE_LITERAL_H
+#define PAIRKERNELS_REFERENCE_LITERAL_H
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "catalog.h"
 #include "matrix.h"
 
 namespace pkliteral {
@@ -42,13 +43,13 @@ void pair_residual(int32_t N, const double *P, const double *q, const double *W,
                    double *R, int32_t K);
 void pair_matrix_step(int32_t N, double t, const double *P, const double *Q, double *R);
 
-// The literal of `module` as built in `profile` (linux, windows, macos), bound to the arguments of
-// one call as the module would receive them (sizes and reals as scalars, arrays by their data;
-// the arrays must outlive the returned function). Calling it writes the result into a zero-filled
-// buffer of the module's result size. Throws std::invalid_argument for an unknown module.
+// The literal of the module form `m` (a catalogue entry), bound to the arguments of one call as
+// the module would receive them: each argument found by its name in the entry, sizes and reals as
+// scalars, arrays by their data (the arrays must outlive the returned function). Calling it
+// writes the result into a zero-filled buffer of the module's result size. Throws
+// std::invalid_argument for a module without a literal or a call with too few arguments.
 using Bound = std::function<void(double *out)>;
-Bound bind(const std::string &profile, const std::string &module,
-           const std::vector<const mxArray *> &args);
+Bound bind(const pktest::ModuleInfo &m, const std::vector<const mxArray *> &args);
 
 }  // namespace pkliteral
 

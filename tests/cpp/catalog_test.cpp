@@ -1,0 +1,92 @@
+// The module table against the modules themselves: every module of every profile takes the
+// arguments the table lists, by position, name and kind (each source names its arguments once, in
+// its own list, and the table again for everything else), and the table's formulas read as
+// written.
+#include <set>
+
+#include "support.h"
+
+namespace {
+
+TEST(ModuleTable, EveryProfileHasTheFourteenModulesOnce) {
+    for (const char *profile : {"linux", "windows", "macos"}) {
+        std::set<std::string> names;
+        for (const pktest::ModuleInfo &m : pktest::catalog(profile)) names.insert(m.name);
+        EXPECT_EQ(names.size(), 14u) << profile;
+        EXPECT_EQ(pktest::catalog(profile).size(), 14u) << profile;
+    }
+}
+
+// A wrong argument at each position in turn: a cell where an array goes, a 1-by-2 where a size or
+// real goes. The call must fail on that argument, naming it by its position and the table's name.
+TEST(ModuleTable, ModulesNameAndCheckTheirArgumentsAsTheTableSays) {
+    const pktest::Sizes sizes{3, 2, 1};
+    for (const char *profile : {"linux", "windows", "macos"})
+        for (const pktest::ModuleInfo &m : pktest::catalog(profile))
+            for (std::size_t p = 0; p < m.args.size(); ++p) {
+                std::vector<pkhost::Array> args = pktest::valid_call(m, sizes, 0.5, 1);
+                const bool array = m.args[p].kind == pktest::Kind::Array;
+                args[p] = array ? pkhost::cell(1, 1) : pkhost::doubles(1, 2, {1, 2});
+                const pkhost::CallResult r =
+                    pktest::module(m.name, profile).call(pktest::pointers(args));
+                const std::string id =
+                    "pairkernels:" + m.name + (array ? ":notDouble" : ":notScalar");
+                const std::string label =
+                    "Argument " + std::to_string(p + 1) + " (" + m.args[p].name + ")";
+                EXPECT_TRUE(pktest::FailsWith(r, id)) << profile << "/" << m.name << " " << label;
+                EXPECT_NE(r.message.find(label), std::string::npos)
+                    << profile << "/" << m.name << ": " << r.message;
+            }
+}
+
+// And a valid call of every form returns the table's shape; one argument fewer is refused.
+TEST(ModuleTable, ResultsHaveTheTableShapeAndTheArgumentCountIsTheTables) {
+    const pktest::Sizes sizes{5, 3, 2};
+    for (const char *profile : {"linux", "windows", "macos"})
+        for (const pktest::ModuleInfo &m : pktest::catalog(profile)) {
+            std::vector<pkhost::Array> args = pktest::valid_call(m, sizes, 0.5, 1);
+            const pktest::Build &b = pktest::module(m.name, profile);
+            const pktest::Shape shape = m.shape(sizes);
+            EXPECT_TRUE(pktest::HasShape(b.call(pktest::pointers(args)), shape.rows, shape.cols))
+                << profile << "/" << m.name;
+            args.pop_back();
+            EXPECT_TRUE(pktest::FailsWith(b.call(pktest::pointers(args)),
+                                          "pairkernels:" + m.name + ":nargin"))
+                << profile << "/" << m.name;
+        }
+}
+
+TEST(ModuleTable, FormulasAreSumsOfProducts) {
+    const pktest::Sizes s{7, 3, 0};
+    EXPECT_EQ(pktest::Expr("N*N*K")(s), 147);
+    EXPECT_EQ(pktest::Expr("1")(s), 1);
+    EXPECT_EQ(pktest::Expr("2*N*N-2*N")(s), 84);
+    EXPECT_EQ(pktest::Expr("K*K*N+N")(s), 70);
+    EXPECT_TRUE(pktest::Expr("N*K").uses('K'));
+    EXPECT_FALSE(pktest::Expr("N*N").uses('K'));
+    for (const char *bad : {"", "N*", "N-", "N/2", "n", "N**K", "+N"})
+        EXPECT_THROW(pktest::Expr{bad}, std::invalid_argument) << bad;
+}
+
+TEST(ModuleTable, LinesAreReadFieldByField) {
+    const std::string text =
+        "# comment\n"
+        "alpha pairwise linux,macos N*N 1 N:size t:real P:N*N form=f bench=10,2;20,0 stores=N\n"
+        "alpha pairwise windows N 1 N:size\n";
+    const std::vector<pktest::ModuleInfo> macos = pktest::parse_table(text, "macos");
+    ASSERT_EQ(macos.size(), 1u);
+    const pktest::ModuleInfo &m = macos[0];
+    EXPECT_EQ(m.folder, "pairwise");
+    EXPECT_EQ(m.form, "f");
+    ASSERT_EQ(m.args.size(), 3u);
+    EXPECT_TRUE(m.args[1].kind == pktest::Kind::Real);
+    EXPECT_EQ(m.args[2].length(pktest::Sizes{4, 0, 0}), 16);
+    ASSERT_EQ(m.bench.size(), 2u);
+    EXPECT_EQ(m.bench[1].N, 20);
+    EXPECT_EQ(m.stores(pktest::Sizes{4, 0, 0}), 4);
+    EXPECT_EQ(pktest::parse_table(text, "windows")[0].args.size(), 1u);
+    EXPECT_THROW(pktest::parse_table("beta pairwise all N 1 N:size bench=1 K:size\n", "linux"),
+                 std::invalid_argument);
+}
+
+}  // namespace
