@@ -11,6 +11,10 @@ namespace pk {
 namespace {
 
 const int64_t kMaxDim = 2147483647;
+// The most elements a result may have: 2^45 doubles, 2^48 bytes (256 TiB), far beyond any
+// machine's memory and far below where a host's byte count (elements times 8, in 64 bits) could
+// wrap. Two dimensions of up to 2^31 - 1 each can ask for almost 2^62 elements.
+const int64_t kMaxElements = int64_t{1} << 45;
 
 int64_t saturating_mul(int64_t a, int64_t b) {
     int64_t r;
@@ -127,6 +131,11 @@ double *Gateway::result(mxArray **plhs, int64_t rows, const char *rows_text, int
                         const char *cols_text) {
     check_dim(rows, rows_text, "rows");
     check_dim(cols, cols_text, "columns");
+    if (rows * cols > kMaxElements)  // exact: each factor is below 2^31
+        fail("tooLarge",
+             "The result would be %s-by-%s = %" PRId64 "-by-%" PRId64 ", %" PRId64
+             " elements; at most 2^45 = %" PRId64 " elements (2^48 bytes) are supported.",
+             rows_text, cols_text, rows, cols, rows * cols, kMaxElements);
     mxArray *r = mxCreateDoubleMatrix(static_cast<int32_t>(rows), static_cast<int32_t>(cols), mxREAL);
     plhs[0] = r;
     return mxGetPr(r);

@@ -12,7 +12,8 @@
 //   notDouble    an array argument that is not a double array (int32, single, char, cell, ...)
 //   sparse       an array argument that is sparse
 //   tooShort     an array holding fewer doubles than the kernel reads for the given sizes
-//   tooLarge     a result dimension beyond 2147483647
+//   tooLarge     a result dimension beyond 2147483647, or a result of more than 2^45 elements
+//                (2^48 bytes), which no host could address
 //   negativeSize a result dimension below zero
 //   outOfRange   an index argument outside its range (module-specific checks)
 //   outOfMemory  kernel scratch that could not be allocated

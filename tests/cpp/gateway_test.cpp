@@ -207,4 +207,42 @@ TEST(GatewayRefuses, ResultDimensionsBeyondInt32) {
     mxDestroyArray(ok);
 }
 
+// Two dimensions that each fit 32 bits but whose product times 8 bytes no host can address (a
+// host's byte count in size_t would wrap, and a short buffer come back): refused before the host
+// is asked. 2^45 elements is the most; one more is refused.
+TEST(GatewayRefuses, ResultsOfMoreThanTwoToTheFortyFiveElements) {
+    const char *names[] = {"N"};
+    auto N = pkhost::scalar(1);
+    const mxArray *prhs[] = {N.get()};
+    pk::Gateway gw("probe", names, 1, 1, 1, prhs);
+    const int64_t limit = int64_t{1} << 45;
+    const int64_t cases[][2] = {{1527949921, 1509109023}, {1518500250, 1518500250},
+                                {(int64_t{1} << 30) + 1, int64_t{1} << 15}, {2147395600, 46340}};
+    for (const auto &c : cases) {
+        mxArray *plhs[1] = {nullptr};
+        try {
+            gw.result(plhs, c[0], "R", c[1], "C");
+            FAIL() << "no error raised for " << c[0] << "x" << c[1];
+        } catch (const pkhost::HostError &e) {
+            EXPECT_EQ(e.id(), "pairkernels:probe:tooLarge");
+            EXPECT_NE(std::string(e.what()).find(std::to_string(c[0] * c[1]) + " elements"),
+                      std::string::npos)
+                << e.what();
+            EXPECT_NE(std::string(e.what()).find("2^48 bytes"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(plhs[0], nullptr);
+    }
+    // At the bound the host is asked: the stand-in host's own limit refuses it, as a real host
+    // refuses memory it cannot give.
+    pkhost::set_result_limit(std::size_t(64) << 20);
+    mxArray *plhs[1] = {nullptr};
+    try {
+        gw.result(plhs, int64_t{1} << 30, "R", limit >> 30, "C");
+        FAIL() << "the host created a 256 TiB result";
+    } catch (const pkhost::HostError &e) {
+        EXPECT_EQ(e.id(), "standin:outOfMemory");
+    }
+    pkhost::set_result_limit(SIZE_MAX);
+}
+
 }  // namespace

@@ -91,6 +91,10 @@ TEST(PairDifferenceBlocks, RefusesBadSizesBeforeCreatingTheResult) {
     EXPECT_TRUE(FailsWith(call(-2, 3, {}), kId + "negativeSize"));
     EXPECT_TRUE(FailsWith(call(-2, -1073741825.0, {}), kId + "tooLarge"));  // N*K = 2^31 + 2
     EXPECT_TRUE(FailsWith(call(46341, 1, std::vector<double>(46341, 0.0)), kId + "tooLarge"));
+    // Both dimensions fit 32 bits, their product (2.3e18 elements) no host's byte count.
+    pkhost::CallResult r = call(-39089, -38607, {});
+    EXPECT_TRUE(FailsWith(r, kId + "tooLarge"));
+    EXPECT_NE(r.message.find("1527949921-by-1509109023"), std::string::npos) << r.message;
 }
 
 TEST(PairDifferenceBlocks, ReadsArgumentsInOrderThenCreatesTheResult) {

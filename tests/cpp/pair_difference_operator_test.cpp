@@ -73,7 +73,7 @@ TEST(PairDifferenceOperator, SizesAndRefusals) {
     // A negative N would ask the host for a negative column count; N*N beyond int32 would wrap.
     for (double n : {-1.0, -2.0, -46340.0})
         EXPECT_TRUE(FailsWith(call(n), kId + "negativeSize")) << n;
-    for (double n : {kNaN, 1e10, 46341.0, -46341.0})
+    for (double n : {kNaN, 1e10, 46341.0, -46341.0, 46340.0})  // 46340^3 elements: beyond 2^45
         EXPECT_TRUE(FailsWith(call(n), kId + "tooLarge")) << n;
     auto N = pkhost::scalar(3);
     EXPECT_TRUE(FailsWith(pktest::module("pair_difference_operator").call({}), kId + "nargin"));

@@ -78,6 +78,8 @@
 %!   assert (pk_error_id (@item_pair_scatter, 2, 2, 0, 1:5), id ("tooShort"));
 %!   assert (pk_error_id (@item_pair_scatter, 3, 1, 2, 1:8), id ("tooShort"));
 %!   assert (pk_error_id (@item_pair_scatter, 2, -1, 0, []), id ("negativeSize"));
+%!   ## K-by-K with K = 1518500250: each dimension fits 32 bits, K^2 elements no host's byte count
+%!   assert (pk_error_id (@item_pair_scatter, 0, 1518500250, 0, []), id ("tooLarge"));
 %!   assert (pk_error_id (@item_pair_scatter, 2, 2, 1, single (1:8)), id ("notDouble"));
 %!   assert (pk_error_id (@item_pair_scatter, 2, 2, "1", 1:8), id ("notScalar"));
 %!   try
@@ -110,5 +112,6 @@
 %!   assert (pk_error_id (@item_pair_scatter, -2), id ("negativeSize"));
 %!   assert (pk_error_id (@item_pair_scatter, 46341), id ("tooLarge"));
 %!   assert (pk_error_id (@item_pair_scatter, NaN), id ("tooLarge"));
+%!   assert (pk_error_id (@item_pair_scatter, 46340), id ("tooLarge"));   # N^3 beyond 2^45
 %!   assert (pk_error_id (@item_pair_scatter, [2 2]), id ("notScalar"));
 %! endif

@@ -61,3 +61,5 @@
 %! ## N*N rows, and N*K columns, beyond int32
 %! assert (pk_error_id (@pair_difference_blocks, 46341, 1, zeros (46341, 1)), id ("tooLarge"));
 %! assert (pk_error_id (@pair_difference_blocks, -2, -1073741825, []), id ("tooLarge"));
+%! ## each dimension fits 32 bits, the element count (2.3e18) no host's byte count
+%! assert (pk_error_id (@pair_difference_blocks, -39089, -38607, []), id ("tooLarge"));

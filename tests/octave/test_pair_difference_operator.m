@@ -31,7 +31,7 @@
 %! for n = {-1, -2, -46340}
 %!   assert (pk_error_id (@pair_difference_operator, n{1}), id ("negativeSize"));
 %! endfor
-%! for n = {NaN, Inf, 1e10, 46341, -46341}
+%! for n = {NaN, Inf, 1e10, 46341, -46341, 46340}   # 46340^3 elements: beyond 2^45
 %!   assert (pk_error_id (@pair_difference_operator, n{1}), id ("tooLarge"));
 %! endfor
 %! assert (pk_error_id (@pair_difference_operator), id ("nargin"));
