@@ -4,7 +4,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <new>
+#include <string>
 
 namespace pk {
 
@@ -22,11 +24,43 @@ int64_t saturating_mul(int64_t a, int64_t b) {
     return ((a < 0) != (b < 0)) ? INT64_MIN : INT64_MAX;
 }
 
-// Sizes and scalars come through mxGetScalar, which reads the first element of anything; only a
-// full numeric or logical array of exactly one element is taken as a scalar.
-bool is_scalar_argument(const mxArray *a) {
-    return (mxIsNumeric(a) || mxIsLogical(a)) && !mxIsSparse(a) && mxGetNumberOfElements(a) == 1;
+// What the checks need to know of an argument, from the host's own queries.
+#if defined(PK_HOST_OCTAVE)
+typedef const octave_value &Arg;
+Arg argument(const Call &c, int pos) { return c.args(pos); }
+int nargs_given(const Call &c) { return c.args.length(); }
+int nouts_asked(const Call &c) { return c.nargout; }
+bool numeric_or_logical(Arg a) { return a.isnumeric() || a.islogical(); }
+bool is_sparse(Arg a) { return a.issparse(); }
+bool is_double(Arg a) { return a.is_double_type(); }
+int64_t numel(Arg a) { return static_cast<int64_t>(a.numel()); }
+std::string class_name(Arg a) { return a.class_name(); }
+std::string shape(Arg a) { return a.dims().str('x'); }
+// The first element's real part, as mxGetScalar gives it.
+double first_value(Arg a) { return a.iscomplex() ? a.complex_value().real() : a.double_value(); }
+#else
+typedef const mxArray *Arg;
+Arg argument(const Call &c, int pos) { return c.prhs[pos]; }
+int nargs_given(const Call &c) { return c.nrhs; }
+int nouts_asked(const Call &c) { return c.nlhs; }
+bool numeric_or_logical(Arg a) { return mxIsNumeric(a) || mxIsLogical(a); }
+bool is_sparse(Arg a) { return mxIsSparse(a); }
+bool is_double(Arg a) { return mxIsDouble(a); }
+int64_t numel(Arg a) { return static_cast<int64_t>(mxGetNumberOfElements(a)); }
+std::string class_name(Arg a) { return mxGetClassName(a); }
+std::string shape(Arg a) {
+    const mwSize n = mxGetNumberOfDimensions(a);
+    const mwSize *d = mxGetDimensions(a);
+    std::string s;
+    for (mwSize k = 0; k < n; ++k) s += (k ? "x" : "") + std::to_string(d[k]);
+    return s;
 }
+double first_value(Arg a) { return mxGetScalar(a); }
+#endif
+
+// Sizes and scalars are the value of an argument's first element; only a full numeric or logical
+// array of exactly one element is taken as a scalar.
+bool is_scalar_argument(Arg a) { return numeric_or_logical(a) && !is_sparse(a) && numel(a) == 1; }
 
 }  // namespace
 
@@ -43,52 +77,59 @@ int64_t reads(int64_t a, int64_t b, int64_t c) {
 
 int64_t dim(int64_t a, int64_t b, int64_t c) { return saturating_mul(saturating_mul(a, b), c); }
 
-Gateway::Gateway(const char *module, const char *const *names, int nargs, int nlhs, int nrhs,
-                 const mxArray *const *prhs)
-    : module_(module), names_(names), prhs_(prhs) {
-    if (nrhs < nargs) {
+Gateway::Gateway(const char *module, const char *const *names, int nargs, Call &call)
+    : module_(module), names_(names), call_(call) {
+    const int given = nargs_given(call), asked = nouts_asked(call);
+    if (given < nargs) {
         fail("nargin", "%s expects %d input argument%s, got %d.", module, nargs,
-             nargs == 1 ? "" : "s", nrhs);
+             nargs == 1 ? "" : "s", given);
     }
-    if (nlhs > 1) fail("nargout", "%s returns one output, %d were requested.", module, nlhs);
+    if (asked > 1) fail("nargout", "%s returns one output, %d were requested.", module, asked);
+#if defined(PK_HOST_OCTAVE)
+    held_.reserve(static_cast<std::size_t>(nargs));
+#endif
 }
 
-const mxArray *Gateway::argument(int pos) const { return prhs_[pos]; }
-
 void Gateway::check_scalar(int pos, const char *expected) const {
-    const mxArray *a = argument(pos);
+    Arg a = argument(call_, pos);
     if (is_scalar_argument(a)) return;
+    const std::string cls = class_name(a);
     char got[96];
-    if (mxIsSparse(a))
-        std::snprintf(got, sizeof got, "a sparse %s array", mxGetClassName(a));
-    else if (!mxIsNumeric(a) && !mxIsLogical(a))
-        std::snprintf(got, sizeof got, "a %s array", mxGetClassName(a));
+    if (is_sparse(a))
+        std::snprintf(got, sizeof got, "a sparse %s array", cls.c_str());
+    else if (!numeric_or_logical(a))
+        std::snprintf(got, sizeof got, "a %s array", cls.c_str());
     else
-        std::snprintf(got, sizeof got, "a %zux%zu %s array", mxGetM(a), mxGetN(a),
-                      mxGetClassName(a));
+        std::snprintf(got, sizeof got, "a %s %s array", shape(a).c_str(), cls.c_str());
     fail("notScalar", "Argument %d (%s) must be %s, got %s.", pos + 1, names_[pos], expected, got);
 }
 
 int32_t Gateway::size(int pos) {
     check_scalar(pos, "a numeric scalar size");
-    return to_size(mxGetScalar(argument(pos)));
+    return to_size(first_value(argument(call_, pos)));
 }
 
 double Gateway::scalar(int pos) {
     check_scalar(pos, "a numeric scalar");
-    return mxGetScalar(argument(pos));
+    return first_value(argument(call_, pos));
 }
 
 Array Gateway::array(int pos) {
-    const mxArray *a = argument(pos);
-    if (!mxIsDouble(a))
+    Arg a = argument(call_, pos);
+    if (!is_double(a))
         fail("notDouble", "Argument %d (%s) must be a full double array, got %s.", pos + 1,
-             names_[pos], mxGetClassName(a));
-    if (mxIsSparse(a))
+             names_[pos], class_name(a).c_str());
+    if (is_sparse(a))
         fail("sparse", "Argument %d (%s) must be a full double array, got a sparse array.",
              pos + 1, names_[pos]);
-    const int64_t numel = static_cast<int64_t>(mxGetNumberOfElements(a));
-    return Array{mxGetPr(a), numel, pos};
+#if defined(PK_HOST_OCTAVE)
+    // The argument's own data where it holds a full real matrix (array_value shares it); a copy
+    // of a complex argument's real part, or of a range's elements, is kept alive here.
+    held_.push_back(a.iscomplex() ? NDArray(real(a.complex_array_value())) : a.array_value());
+    return Array{held_.back().data(), numel(a), pos};
+#else
+    return Array{mxGetPr(a), numel(a), pos};
+#endif
 }
 
 void Gateway::need(const Array &a, int64_t count, const char *what) {
@@ -127,8 +168,8 @@ void Gateway::check_dim(int64_t value, const char *text, const char *which) cons
              text, value, which);
 }
 
-double *Gateway::result(mxArray **plhs, int64_t rows, const char *rows_text, int64_t cols,
-                        const char *cols_text) {
+double *Gateway::result(int64_t rows, const char *rows_text, int64_t cols, const char *cols_text,
+                        Writes writes) {
     check_dim(rows, rows_text, "rows");
     check_dim(cols, cols_text, "columns");
     if (rows * cols > kMaxElements)  // exact: each factor is below 2^31
@@ -136,9 +177,23 @@ double *Gateway::result(mxArray **plhs, int64_t rows, const char *rows_text, int
              "The result would be %s-by-%s = %" PRId64 "-by-%" PRId64 ", %" PRId64
              " elements; at most 2^45 = %" PRId64 " elements (2^48 bytes) are supported.",
              rows_text, cols_text, rows, cols, rows * cols, kMaxElements);
+#if defined(PK_HOST_OCTAVE)
+    const dim_vector dims(static_cast<octave_idx_type>(rows), static_cast<octave_idx_type>(cols));
+    if (writes == Writes::all) {
+        // Memory the kernel fills: an NDArray's own constructors clear every element first.
+        double *data = std::allocator<double>().allocate(static_cast<std::size_t>(rows * cols));
+        call_.result = NDArray(::Array<double>(data, dims));
+    } else {
+        call_.result = NDArray(dims, 0.0);
+    }
+    call_.has_result = true;
+    return call_.result.fortran_vec();
+#else
+    static_cast<void>(writes);  // MEX hosts always clear the result
     mxArray *r = mxCreateDoubleMatrix(static_cast<int32_t>(rows), static_cast<int32_t>(cols), mxREAL);
-    plhs[0] = r;
+    call_.plhs[0] = r;
     return mxGetPr(r);
+#endif
 }
 
 void Gateway::fail(const char *mnemonic, const char *fmt, ...) const {
@@ -149,8 +204,12 @@ void Gateway::fail(const char *mnemonic, const char *fmt, ...) const {
     va_start(ap, fmt);
     std::vsnprintf(message, sizeof message, fmt, ap);
     va_end(ap);
+#if defined(PK_HOST_OCTAVE)
+    error_with_id(id, "%s", message);
+#else
     mexErrMsgIdAndTxt(id, "%s", message);
     std::abort();  // hosts do not return from mexErrMsgIdAndTxt
+#endif
 }
 
 }  // namespace pk

@@ -1,9 +1,15 @@
 // The host-binding layer every pairkernels module shares.
 //
-// A module's mexFunction reads like a script: open a Gateway, read each argument in ascending
-// position order by its kind (integer size, real scalar, array), state how many doubles each
-// array must hold, create the result, call the kernel. The Gateway is the only code that checks
-// anything; a broken contract ends the call with mexErrMsgIdAndTxt and an identifier
+// A module's entry point reads like a script: the Gateway it is handed reads each argument in
+// ascending position order by its kind (integer size, real scalar, array), states how many
+// doubles each array must hold, creates the result, and the entry calls the kernel. The entry is
+// written once, with PK_ENTRY, and becomes the host's entry point: mexFunction for MEX hosts
+// (MATLAB, GNU Octave's MEX interface, the stand-in host), or, built with PK_HOST_OCTAVE, a
+// DEFUN_DLD function over Octave's own API, which hands its result back without the copy
+// Octave makes of every MEX result.
+//
+// The Gateway is the only code that checks anything; a broken contract ends the call with the
+// host's error call (mexErrMsgIdAndTxt, error_with_id) and an identifier
 // "pairkernels:<module>:<mnemonic>" before the result exists and before any array element is read:
 //
 //   nargin       fewer arguments than the module reads
@@ -20,14 +26,20 @@
 //
 // What callers may rely on is kept: fractional sizes truncate toward zero, negative sizes pass
 // unchanged (their loops stay empty), a complex array is read through its real part, arguments
-// beyond those the module reads are ignored, and the result goes to plhs[0] even when nlhs is 0.
+// beyond those the module reads are ignored, and the result is returned even when no output is
+// requested.
 #ifndef PAIRKERNELS_GATEWAY_H
 #define PAIRKERNELS_GATEWAY_H
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
+#if defined(PK_HOST_OCTAVE)
+#include <octave/oct.h>
+#else
 #include "mex.h"
+#endif
 
 namespace pk {
 
@@ -50,12 +62,33 @@ struct Array {
     int pos;
 };
 
+// Whether the kernel stores every element of its result, or leaves some to be +0.0. MEX hosts
+// always hand out zero-filled results; a native Octave result is cleared only when the kernel
+// needs it.
+enum class Writes { some, all };
+
+// One call as the host makes it.
+#if defined(PK_HOST_OCTAVE)
+struct Call {
+    const octave_value_list &args;
+    int nargout;
+    NDArray result;
+    bool has_result = false;
+};
+#else
+struct Call {
+    int nlhs;
+    mxArray **plhs;
+    int nrhs;
+    const mxArray *const *prhs;
+};
+#endif
+
 class Gateway {
 public:
     // `names` lists the module's arguments by position; `nargs` is how many the module reads.
     // Checks the argument and output counts at once.
-    Gateway(const char *module, const char *const *names, int nargs, int nlhs, int nrhs,
-            const mxArray *const *prhs);
+    Gateway(const char *module, const char *const *names, int nargs, Call &call);
     Gateway(const Gateway &) = delete;
     Gateway &operator=(const Gateway &) = delete;
 
@@ -73,26 +106,61 @@ public:
     // the result is created, so a failed allocation is reported like any other error.
     double *scratch(int64_t count);
 
-    // Creates the zero-filled rows-by-cols result, stores it in plhs[0] and returns its data.
-    // `rows_text` and `cols_text` name the formulas for messages ("N*N*K").
-    double *result(mxArray **plhs, int64_t rows, const char *rows_text, int64_t cols,
-                   const char *cols_text);
+    // Creates the rows-by-cols result, hands it to the host and returns its data, +0.0 in every
+    // element unless `writes` says the kernel stores them all. `rows_text` and `cols_text` name
+    // the formulas for messages ("N*N*K").
+    double *result(int64_t rows, const char *rows_text, int64_t cols, const char *cols_text,
+                   Writes writes = Writes::some);
 
     // Raises the host error pairkernels:<module>:<mnemonic>; printf-style message.
     [[noreturn]] void fail(const char *mnemonic, const char *fmt, ...) const
         __attribute__((format(printf, 3, 4)));
 
 private:
-    const mxArray *argument(int pos) const;
     void check_scalar(int pos, const char *expected) const;
     void check_dim(int64_t value, const char *text, const char *which) const;
 
     const char *module_;
     const char *const *names_;
-    const mxArray *const *prhs_;
+    Call &call_;
     std::unique_ptr<double[]> scratch_;
+#if defined(PK_HOST_OCTAVE)
+    std::vector<NDArray> held_;  // the arrays whose data the kernel reads
+#endif
 };
 
 }  // namespace pk
+
+// The module's entry point, written once after its kernel:
+//
+//   PK_ENTRY(pair_residual, gw) {
+//       const int32_t N = gw.size(IN_N);
+//       ...
+//   }
+//
+// The module's kArgNames and NARGS name and count its arguments.
+#if defined(PK_HOST_OCTAVE)
+#define PK_ENTRY(module, gw)                                                            \
+    static void module##_entry(pk::Gateway &gw);                                        \
+    DEFUN_DLD(module, args, nargout, "") {                                              \
+        pk::Call call{args, nargout, NDArray()};                                        \
+        {                                                                               \
+            pk::Gateway gateway(#module, kArgNames, NARGS, call);                       \
+            module##_entry(gateway);                                                    \
+        }                                                                               \
+        return call.has_result ? octave_value_list(octave_value(call.result))           \
+                               : octave_value_list();                                   \
+    }                                                                                   \
+    static void module##_entry(pk::Gateway &gw)
+#else
+#define PK_ENTRY(module, gw)                                                            \
+    static void module##_entry(pk::Gateway &gw);                                        \
+    void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {      \
+        pk::Call call{nlhs, plhs, nrhs, prhs};                                          \
+        pk::Gateway gateway(#module, kArgNames, NARGS, call);                           \
+        module##_entry(gateway);                                                        \
+    }                                                                                   \
+    static void module##_entry(pk::Gateway &gw)
+#endif
 
 #endif

@@ -262,8 +262,7 @@ void fun(int32_t N, int32_t K, double t, const double *U, const double *V, const
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("item_closed_form_update", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(item_closed_form_update, gw) {
     const int32_t N = gw.size(IN_N);
     const int32_t K = gw.size(IN_K);
     const double t = gw.scalar(IN_T);
@@ -280,6 +279,6 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
     gw.need(d, pk::reads(N), "N");
     gw.need(Z, pk::reads(N, K), "N*K");
     double *scratch = gw.scratch(pk::reads(6, N));
-    double *y = gw.result(plhs, N, "N", 1, "1");
+    double *y = gw.result(N, "N", 1, "1", pk::Writes::all);
     fun(N, K, t, U.data, V.data, W.data, x.data, d.data, Z.data, y, scratch);
 }

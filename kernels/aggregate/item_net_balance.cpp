@@ -154,11 +154,10 @@ void sub(int32_t N, const double *A, double *y) {
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("item_net_balance", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(item_net_balance, gw) {
     const int32_t N = gw.size(IN_N);
     const pk::Array A = gw.array(IN_A);
     gw.need(A, pk::reads(N, N), "N*N");
-    double *y = gw.result(plhs, N, "N", 1, "1");
+    double *y = gw.result(N, "N", 1, "1", pk::Writes::all);
     sub(N, A.data, y);
 }

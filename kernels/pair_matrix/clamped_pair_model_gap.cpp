@@ -129,8 +129,7 @@ void sub(int32_t N, double t, const double *P, const double *q, const double *W,
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("clamped_pair_model_gap", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(clamped_pair_model_gap, gw) {
     const int32_t N = gw.size(IN_N);
     const double t = gw.scalar(IN_T);
     const pk::Array P = gw.array(IN_P);
@@ -147,6 +146,8 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
     gw.need(q, pk::reads(N), "N");
     gw.need(W, pk::reads(N, N, K), "N*N*K");
     gw.need(X, pk::reads(N, K), "N*K");
-    double *R = gw.result(plhs, pk::dim(N, N), "N*N", 1, "1");
+    // Every element is stored, except the N*N zeros of a negative N.
+    const pk::Writes writes = N > 0 ? pk::Writes::all : pk::Writes::some;
+    double *R = gw.result(pk::dim(N, N), "N*N", 1, "1", writes);
     sub(N, t, P.data, q.data, W.data, X.data, R, K, bound);
 }

@@ -40,9 +40,8 @@ void fun(int32_t N, double *D) {
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("pair_difference_operator", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(pair_difference_operator, gw) {
     const int32_t N = gw.size(IN_N);
-    double *D = gw.result(plhs, pk::dim(N, N), "N*N", N, "N");
+    double *D = gw.result(pk::dim(N, N), "N*N", N, "N");
     fun(N, D);
 }

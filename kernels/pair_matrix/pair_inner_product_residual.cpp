@@ -97,8 +97,7 @@ void fun(int32_t N, const double *P, const double *W, const double *X, double *R
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("pair_inner_product_residual", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(pair_inner_product_residual, gw) {
     const int32_t N = gw.size(IN_N);
     const pk::Array P = gw.array(IN_P);
     const pk::Array W = gw.array(IN_W);
@@ -107,6 +106,8 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
     gw.need(P, pk::reads(N, N), "N*N");
     gw.need(W, pk::reads(N, N, K), "N*N*K");
     gw.need(X, pk::reads(N, K), "N*K");
-    double *R = gw.result(plhs, pk::dim(N, N), "N*N", 1, "1");
+    // Every element is stored, except the N*N zeros of a negative N.
+    const pk::Writes writes = N > 0 ? pk::Writes::all : pk::Writes::some;
+    double *R = gw.result(pk::dim(N, N), "N*N", 1, "1", writes);
     fun(N, P.data, W.data, X.data, R, K);
 }

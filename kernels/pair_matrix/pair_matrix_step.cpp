@@ -55,14 +55,15 @@ void sub(int32_t N, double t, const double *P, const double *Q, double *R) {
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("pair_matrix_step", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(pair_matrix_step, gw) {
     const int32_t N = gw.size(IN_N);
     const double t = gw.scalar(IN_T);
     const pk::Array P = gw.array(IN_P);
     const pk::Array Q = gw.array(IN_Q);
     gw.need(P, pk::reads(N, N), "N*N");
     gw.need(Q, pk::reads(N, N), "N*N");
-    double *R = gw.result(plhs, pk::dim(N, N), "N*N", 1, "1");
+    // Every element is stored, except the N*N zeros of a negative N.
+    const pk::Writes writes = N > 0 ? pk::Writes::all : pk::Writes::some;
+    double *R = gw.result(pk::dim(N, N), "N*N", 1, "1", writes);
     sub(N, t, P.data, Q.data, R);
 }

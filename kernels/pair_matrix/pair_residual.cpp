@@ -106,8 +106,7 @@ void sub(int32_t N, const double *P, const double *q, const double *W, const dou
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("pair_residual", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(pair_residual, gw) {
     const int32_t N = gw.size(IN_N);
     const pk::Array P = gw.array(IN_P);
     const pk::Array q = gw.array(IN_Q);
@@ -118,6 +117,8 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
     gw.need(q, pk::reads(N), "N");
     gw.need(W, pk::reads(N, N, K), "N*N*K");
     gw.need(X, pk::reads(N, K), "N*K");
-    double *R = gw.result(plhs, pk::dim(N, N), "N*N", 1, "1");
+    // Every element is stored, except the N*N zeros of a negative N.
+    const pk::Writes writes = N > 0 ? pk::Writes::all : pk::Writes::some;
+    double *R = gw.result(pk::dim(N, N), "N*N", 1, "1", writes);
     sub(N, P.data, q.data, W.data, X.data, R, K);
 }

@@ -169,8 +169,7 @@ void sub(int32_t N, int32_t K, double t, const double *A, const double *B, const
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("transformed_pair_vector_sum", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(transformed_pair_vector_sum, gw) {
     const int32_t N = gw.size(IN_N);
     const int32_t K = gw.size(IN_K);
     const double t = gw.scalar(IN_T);
@@ -185,6 +184,8 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
     gw.need(W, pk::reads(N, N, K), "N*N*K");
     gw.need(M, pk::reads(N, K, K), "N*K*K");
     double *s = gw.scratch(scratch_doubles(N, K));
-    double *R = gw.result(plhs, pk::dim(N, K), "N*K", 1, "1");
+    // Every element is stored, except the N*K zeros of negative N and K.
+    const pk::Writes writes = N > 0 && K > 0 ? pk::Writes::all : pk::Writes::some;
+    double *R = gw.result(pk::dim(N, K), "N*K", 1, "1", writes);
     sub(N, K, t, A.data, B.data, v.data, W.data, M.data, R, s);
 }

@@ -42,10 +42,9 @@ void sub(int32_t N, double *E) {
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("item_pair_scatter", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(item_pair_scatter, gw) {
     const int32_t N = gw.size(IN_N);
-    double *E = gw.result(plhs, pk::dim(N, N), "N*N", N, "N");
+    double *E = gw.result(pk::dim(N, N), "N*N", N, "N");
     sub(N, E);
 }
 
@@ -183,8 +182,7 @@ void sub(int32_t N, int32_t K, int32_t r, const double *W, double *S) {
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("item_pair_scatter", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(item_pair_scatter, gw) {
     const int32_t N = gw.size(IN_N);
     const int32_t K = gw.size(IN_K);
     const int32_t r = gw.size(IN_R);
@@ -193,7 +191,7 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
     if (sums) gw.need_index(IN_R, r, N);
     const pk::Array W = gw.array(IN_W);
     gw.need(W, sums ? pk::reads(pk::dim(N - 1, N) + r + 1, K) : 0, "((N-1)*N+r+1)*K");
-    double *S = gw.result(plhs, K, "K", K, "K");
+    double *S = gw.result(K, "K", K, "K", pk::Writes::all);
     sub(N, K, r, W.data, S);
 }
 

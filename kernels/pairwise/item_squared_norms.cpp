@@ -89,12 +89,11 @@ void sub(int32_t N, int32_t K, const double *X, double *Q) {
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("item_squared_norms", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(item_squared_norms, gw) {
     const int32_t N = gw.size(IN_N);
     const int32_t K = gw.size(IN_K);
     const pk::Array X = gw.array(IN_X);
     gw.need(X, pk::reads(N, K), "N*K");
-    double *Q = gw.result(plhs, N, "N", 1, "1");
+    double *Q = gw.result(N, "N", 1, "1", pk::Writes::all);
     sub(N, K, X.data, Q);
 }

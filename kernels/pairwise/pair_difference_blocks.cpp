@@ -37,12 +37,11 @@ void fun(int32_t N, int32_t K, const double *X, double *R) {
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("pair_difference_blocks", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(pair_difference_blocks, gw) {
     const int32_t N = gw.size(IN_N);
     const int32_t K = gw.size(IN_K);
     const pk::Array X = gw.array(IN_X);
     gw.need(X, pk::reads(N, K), "N*K");
-    double *R = gw.result(plhs, pk::dim(N, N), "N*N", pk::dim(N, K), "N*K");
+    double *R = gw.result(pk::dim(N, N), "N*N", pk::dim(N, K), "N*K");
     fun(N, K, X.data, R);
 }

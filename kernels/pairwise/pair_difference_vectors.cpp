@@ -97,12 +97,13 @@ void sub(int32_t N, int32_t K, const double *X, double *D) {
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("pair_difference_vectors", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(pair_difference_vectors, gw) {
     const int32_t N = gw.size(IN_N);
     const int32_t K = gw.size(IN_K);
     const pk::Array X = gw.array(IN_X);
     gw.need(X, pk::reads(N, K), "N*K");
-    double *D = gw.result(plhs, pk::dim(N, N, K), "N*N*K", 1, "1");
+    // Every element is stored, except the N*N*K zeros of a negative N.
+    const pk::Writes writes = N > 0 ? pk::Writes::all : pk::Writes::some;
+    double *D = gw.result(pk::dim(N, N, K), "N*N*K", 1, "1", writes);
     sub(N, K, X.data, D);
 }

@@ -246,13 +246,14 @@ void sub(int32_t N, int32_t K, const double *P, double *R, double *panel) {
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("pair_scatter_reciprocal", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(pair_scatter_reciprocal, gw) {
     const int32_t N = gw.size(IN_N);
     const int32_t K = gw.size(IN_K);
     const pk::Array P = gw.array(IN_P);
     gw.need(P, pk::reads(N, N, K), "N*N*K");
     double *panel = gw.scratch(panel_doubles(N, K));
-    double *R = gw.result(plhs, pk::dim(K, K, N), "K*K*N", 1, "1");
+    // Every element is stored, except the K*K*N zeros of a negative K.
+    const pk::Writes writes = N > 0 && K > 0 ? pk::Writes::all : pk::Writes::some;
+    double *R = gw.result(pk::dim(K, K, N), "K*K*N", 1, "1", writes);
     sub(N, K, P.data, R, panel);
 }

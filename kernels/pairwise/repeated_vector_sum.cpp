@@ -61,14 +61,13 @@ void sub(int32_t N, int32_t K, const double *A, const double *B, double *C) {
 
 }  // namespace
 
-void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {
-    pk::Gateway gw("repeated_vector_sum", kArgNames, NARGS, nlhs, nrhs, prhs);
+PK_ENTRY(repeated_vector_sum, gw) {
     const int32_t N = gw.size(IN_N);
     const int32_t K = gw.size(IN_K);
     const pk::Array A = gw.array(IN_A);
     gw.need(A, pk::reads(N), "N");
     const pk::Array B = gw.array(IN_B);
     gw.need(B, pk::reads(N), "N");
-    double *C = gw.result(plhs, N, "N", 1, "1");
+    double *C = gw.result(N, "N", 1, "1", pk::Writes::all);
     sub(N, K, A.data, B.data, C);
 }

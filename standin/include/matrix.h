@@ -55,6 +55,8 @@ PK_MX_API double *mxGetPi(const mxArray *a);
 PK_MX_API size_t mxGetM(const mxArray *a);
 PK_MX_API size_t mxGetN(const mxArray *a);
 PK_MX_API size_t mxGetNumberOfElements(const mxArray *a);
+PK_MX_API mwSize mxGetNumberOfDimensions(const mxArray *a);
+PK_MX_API const mwSize *mxGetDimensions(const mxArray *a);
 PK_MX_API mxClassID mxGetClassID(const mxArray *a);
 PK_MX_API const char *mxGetClassName(const mxArray *a);
 PK_MX_API bool mxIsDouble(const mxArray *a);

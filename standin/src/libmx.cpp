@@ -21,6 +21,7 @@ struct mxArray_tag {
     mxClassID cls = mxDOUBLE_CLASS;
     int64_t rows = 0;
     int64_t cols = 0;
+    mwSize dims[2] = {0, 0};  // rows and cols, as mxGetDimensions hands them out
     bool complex = false;
     bool sparse = false;
     std::size_t elem_size = 8;
@@ -118,6 +119,8 @@ mxArray *make(mxClassID cls, int64_t rows, int64_t cols, int64_t stored, bool co
     a->cls = cls;
     a->rows = rows;
     a->cols = cols;
+    a->dims[0] = static_cast<mwSize>(rows);
+    a->dims[1] = static_cast<mwSize>(cols);
     a->complex = complex;
     a->sparse = sparse;
     a->elem_size = element_size(cls);
@@ -258,6 +261,8 @@ Array chars(const std::string &text) {
     Array a = numeric(mxCHAR_CLASS, codes);
     a->rows = 1;
     a->cols = static_cast<int64_t>(codes.size());
+    a->dims[0] = 1;
+    a->dims[1] = static_cast<mwSize>(a->cols);
     return a;
 }
 
@@ -395,6 +400,16 @@ size_t mxGetM(const mxArray *a) {
 size_t mxGetN(const mxArray *a) {
     record("mxGetN", a);
     return static_cast<size_t>(a->cols);
+}
+
+mwSize mxGetNumberOfDimensions(const mxArray *a) {
+    record("mxGetNumberOfDimensions", a);
+    return 2;
+}
+
+const mwSize *mxGetDimensions(const mxArray *a) {
+    record("mxGetDimensions", a);
+    return a->dims;
 }
 
 size_t mxGetNumberOfElements(const mxArray *a) {

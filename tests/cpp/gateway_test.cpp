@@ -191,20 +191,20 @@ TEST(GatewayRefuses, ResultDimensionsBeyondInt32) {
     auto N = pkhost::scalar(1);
     const mxArray *prhs[] = {N.get()};
     mxArray *plhs[1] = {nullptr};
-    pk::Gateway gw("probe", names, 1, 1, 1, prhs);
+    pk::Call call{1, plhs, 1, prhs};
+    pk::Gateway gw("probe", names, 1, call);
     try {
-        gw.result(plhs, pk::dim(46341, 46341), "N*N", 1, "1");
+        gw.result(pk::dim(46341, 46341), "N*N", 1, "1");
         FAIL() << "no error raised";
     } catch (const pkhost::HostError &e) {
         EXPECT_EQ(e.id(), "pairkernels:probe:tooLarge");
         EXPECT_NE(std::string(e.what()).find("2147488281"), std::string::npos) << e.what();
     }
     EXPECT_EQ(plhs[0], nullptr);
-    mxArray *ok = nullptr;
-    mxArray **slot = &ok;
-    EXPECT_NE(gw.result(slot, pk::dim(-2, -2), "N*N", 1, "1"), nullptr);  // N*N zeros for N = -2
-    EXPECT_EQ(mxGetM(ok), 4u);
-    mxDestroyArray(ok);
+    EXPECT_NE(gw.result(pk::dim(-2, -2), "N*N", 1, "1"), nullptr);  // N*N zeros for N = -2
+    ASSERT_NE(plhs[0], nullptr);
+    EXPECT_EQ(mxGetM(plhs[0]), 4u);
+    mxDestroyArray(plhs[0]);
 }
 
 // Two dimensions that each fit 32 bits but whose product times 8 bytes no host can address (a
@@ -214,14 +214,15 @@ TEST(GatewayRefuses, ResultsOfMoreThanTwoToTheFortyFiveElements) {
     const char *names[] = {"N"};
     auto N = pkhost::scalar(1);
     const mxArray *prhs[] = {N.get()};
-    pk::Gateway gw("probe", names, 1, 1, 1, prhs);
+    mxArray *plhs[1] = {nullptr};
+    pk::Call call{1, plhs, 1, prhs};
+    pk::Gateway gw("probe", names, 1, call);
     const int64_t limit = int64_t{1} << 45;
     const int64_t cases[][2] = {{1527949921, 1509109023}, {1518500250, 1518500250},
                                 {(int64_t{1} << 30) + 1, int64_t{1} << 15}, {2147395600, 46340}};
     for (const auto &c : cases) {
-        mxArray *plhs[1] = {nullptr};
         try {
-            gw.result(plhs, c[0], "R", c[1], "C");
+            gw.result(c[0], "R", c[1], "C");
             FAIL() << "no error raised for " << c[0] << "x" << c[1];
         } catch (const pkhost::HostError &e) {
             EXPECT_EQ(e.id(), "pairkernels:probe:tooLarge");
@@ -235,9 +236,8 @@ TEST(GatewayRefuses, ResultsOfMoreThanTwoToTheFortyFiveElements) {
     // At the bound the host is asked: the stand-in host's own limit refuses it, as a real host
     // refuses memory it cannot give.
     pkhost::set_result_limit(std::size_t(64) << 20);
-    mxArray *plhs[1] = {nullptr};
     try {
-        gw.result(plhs, int64_t{1} << 30, "R", limit >> 30, "C");
+        gw.result(int64_t{1} << 30, "R", limit >> 30, "C");
         FAIL() << "the host created a 256 TiB result";
     } catch (const pkhost::HostError &e) {
         EXPECT_EQ(e.id(), "standin:outOfMemory");
