@@ -1,13 +1,16 @@
 function built = build_pairkernels(varargin)
-%build_pairkernels  Compile the pairkernels modules with this host's mex command.
+%build_pairkernels  Compile the pairkernels modules with this host's compiler command.
 %
 %   build_pairkernels
-%   build_pairkernels('outdir', DIR, 'profile', P, 'modules', NAMES, 'verbose', TF)
+%   build_pairkernels('outdir', DIR, 'profile', P, 'modules', NAMES, 'mex', TF, 'verbose', TF)
 %   built = build_pairkernels(...)
 %
 %   Compiles every module (or the ones named) from the sources beside this file, in MATLAB or
 %   GNU Octave, and puts each module file and its help text into one folder. Add that folder to
-%   the path to call the modules: addpath(DIR).
+%   the path to call the modules: addpath(DIR). In MATLAB the modules are MEX files; in GNU
+%   Octave they are native Octave functions (.oct, built with mkoctfile), which return their
+%   results without the copy Octave makes of every MEX result, unless 'mex' asks for MEX files.
+%   Both compute the same bits and raise the same errors.
 %
 %   Options, as name-value pairs:
 %     'outdir'   folder for the modules and their help files (default: the folder 'mex' beside
@@ -16,6 +19,8 @@ function built = build_pairkernels(varargin)
 %                from ispc, ismac and isunix). item_pair_scatter and clamped_pair_model_gap
 %                take different arguments in different profiles (see their help).
 %     'modules'  cell array of module names (default: all fourteen)
+%     'mex'      in Octave, true builds MEX files (.mex) instead of native modules (default:
+%                false); MATLAB always builds MEX files
 %     'verbose'  true prints the compiler commands (default: false)
 %
 %   Every module is compiled together with the shared gateway (gateway/gateway.cpp) and the
@@ -64,8 +69,15 @@ gateway_dir = fullfile(root, 'gateway');
 simd_dir = fullfile(root, 'simd');
 shared_src = {fullfile(gateway_dir, 'gateway.cpp'), fullfile(simd_dir, 'cpu.cpp')};
 common = {['-I' gateway_dir], ['-I' simd_dir], ['-DPK_PROFILE_' upper(opts.profile)]};
+native = in_octave && ~opts.mex;
 if in_octave
     ext = '.mex';
+    if native
+        ext = '.oct';
+        stage = tempname();
+        mkdir(stage);
+        cleanup_stage = onCleanup(@() remove_stage(stage)); %#ok<NASGU>
+    end
     [flags, restore] = octave_flags();
     cleanup = onCleanup(restore); %#ok<NASGU>  also when a build stops with an error
 else
@@ -89,7 +101,19 @@ for k = 1:numel(names)
     out = fullfile(opts.outdir, [name ext]);
     [fresh, started] = remove_previous(name, out);
     try
-        if in_octave
+        if native
+            % Octave's native API (-DPK_HOST_OCTAVE), the help text as the docstring: a staged
+            % source names the file holding it and includes the module's source.
+            wrapper = stage_native(stage, src, name, help_text(root, entries{k}));
+            args = [common, {'-DPK_HOST_OCTAVE', ['-I' stage], '-o', out, wrapper}, shared_src];
+            if opts.verbose
+                args{end+1} = '--verbose'; %#ok<AGROW>
+            end
+            [text, status] = mkoctfile(args{:});
+            if ~isempty(text)
+                fprintf('%s\n', text);
+            end
+        elseif in_octave
             args = [{'--mex'}, common, {'-o', out, src}, shared_src];
             if opts.verbose
                 args{end+1} = '--verbose'; %#ok<AGROW>
@@ -135,7 +159,7 @@ end
 
 function opts = parse_options(root, args)
 opts = struct('outdir', fullfile(root, 'mex'), 'profile', default_profile(), ...
-              'modules', {{}}, 'verbose', false);
+              'modules', {{}}, 'mex', false, 'verbose', false);
 if mod(numel(args), 2) ~= 0
     error('pairkernels:build:options', 'Options come as name-value pairs.');
 end
@@ -156,6 +180,8 @@ for k = 1:2:numel(args)
                 value = {value};
             end
             opts.modules = value;
+        case 'mex'
+            opts.mex = logical(value);
         case 'verbose'
             opts.verbose = logical(value);
         otherwise
@@ -268,6 +294,37 @@ end
 function ok = was_written(out, removed, started)
 info = dir(out);
 ok = numel(info) == 1 && (removed || info.datenum >= started - 2 / 86400);
+end
+
+% The help block of a module's help file: its leading % lines, without the %.
+function text = help_text(root, entry)
+lines = regexp(fileread(fullfile(root, 'kernels', [entry '.m'])), '\r?\n', 'split');
+text = '';
+for k = 1:numel(lines)
+    if ~strncmp(lines{k}, '%', 1)
+        break
+    end
+    text = [text lines{k}(2:end) sprintf('\n')]; %#ok<AGROW>
+end
+end
+
+% Writes <name>.help.inc (the help text as a C++ string literal) and <name>-oct.cpp (which names
+% it and includes the module's source) into STAGE; returns the latter.
+function wrapper = stage_native(stage, src, name, text)
+fid = fopen(fullfile(stage, [name '.help.inc']), 'w');
+fprintf(fid, 'R"pkhelp(%s)pkhelp"\n', text);
+fclose(fid);
+wrapper = fullfile(stage, [name '-oct.cpp']);
+fid = fopen(wrapper, 'w');
+fprintf(fid, '#define PK_HELP_TEXT "%s.help.inc"\n#include "%s"\n', name, strrep(src, '\', '/'));
+fclose(fid);
+end
+
+function remove_stage(stage)
+if exist(stage, 'dir')
+    confirm_recursive_rmdir(false, 'local');
+    rmdir(stage, 's');
+end
 end
 
 function copy_help(root, entry, outdir, name)

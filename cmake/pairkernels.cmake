@@ -1,6 +1,7 @@
 # Module targets for one host. A module is one source file holding its gateway and kernel,
-# linked with the host's build of the shared gateway layer into a loadable file that exports
-# mexFunction only.
+# linked with the host's build of the shared gateway layer into a loadable file that exports its
+# entry point only: mexFunction for the MEX hosts (standin, octave), G<module>, the function
+# installer of a DEFUN_DLD function, for the native Octave build (oct).
 
 set(PAIRKERNELS_PROFILES linux windows macos)
 
@@ -11,9 +12,9 @@ else()
   set(PAIRKERNELS_MODULE_SUFFIX ".mexa64")
 endif()
 
-# Installed layout (cmake --install): <libdir>/pairkernels/octave holds the Octave modules of the
-# selected profile with their help; <libdir>/pairkernels/standin/<profile> the stand-in-host
-# modules, beside the stand-in host libraries in <libdir>/pairkernels/standin/lib.
+# Installed layout (cmake --install): <libdir>/pairkernels/octave and .../oct hold the Octave MEX
+# and native modules of the selected profile with their help; <libdir>/pairkernels/standin/
+# <profile> the stand-in-host modules, beside the stand-in host libraries in .../standin/lib.
 include(GNUInstallDirs)
 set(PAIRKERNELS_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/pairkernels)
 
@@ -29,11 +30,26 @@ function(_pairkernels_module_target target source host profile outdir suffix)
     # statically linked runtime either); the DLL imports only from the host DLLs and Windows.
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/gateway/mex.def)
   else()
-    # The version script keeps mexFunction global at node MEX and makes everything else local;
-    # host libraries are linked even where nothing is called from them (libmat).
-    target_link_options(${target} PRIVATE
-      "-Wl,--version-script=${PROJECT_SOURCE_DIR}/gateway/mex.map" "-Wl,--no-as-needed")
-    set_target_properties(${target} PROPERTIES LINK_DEPENDS "${PROJECT_SOURCE_DIR}/gateway/mex.map")
+    # The version script keeps the entry point global (mexFunction at node MEX) and makes
+    # everything else local; host libraries are linked even where nothing is called from them
+    # (libmat).
+    if(host STREQUAL "oct")
+      set(map ${PROJECT_BINARY_DIR}/generated/oct-${name}.map)
+      file(CONFIGURE OUTPUT ${map} CONTENT "{\n  global: G${name};\n  local: *;\n};\n")
+      # The help text is the function's docstring (Octave reads no .m beside a .oct for help).
+      get_filename_component(folder ${source} DIRECTORY)
+      set(help ${PROJECT_BINARY_DIR}/generated/help/${name}.help.inc)
+      add_custom_command(OUTPUT ${help}
+        COMMAND ${CMAKE_COMMAND} -DIN=${folder}/${name}.m -DOUT=${help}
+          -P ${PROJECT_SOURCE_DIR}/cmake/help-text.cmake
+        DEPENDS ${folder}/${name}.m ${PROJECT_SOURCE_DIR}/cmake/help-text.cmake)
+      target_sources(${target} PRIVATE ${help})
+      target_compile_definitions(${target} PRIVATE PK_HELP_TEXT="${help}")
+    else()
+      set(map ${PROJECT_SOURCE_DIR}/gateway/mex.map)
+    endif()
+    target_link_options(${target} PRIVATE "-Wl,--version-script=${map}" "-Wl,--no-as-needed")
+    set_target_properties(${target} PROPERTIES LINK_DEPENDS "${map}")
     if(NOT PAIRKERNELS_SANITIZE AND NOT PAIRKERNELS_FUZZ)
       # Every symbol resolved at link time (sanitizer runtimes live in the executable instead).
       target_link_options(${target} PRIVATE "-Wl,-z,defs")
@@ -44,12 +60,18 @@ function(_pairkernels_module_target target source host profile outdir suffix)
     LIBRARY_OUTPUT_DIRECTORY ${outdir})
 endfunction()
 
-# Where the Octave build of a profile goes: build/octave for the selected one.
+# Where the Octave build of a profile goes: build/octave (MEX) and build/oct (native) for the
+# selected one, build/octave-<profile> and build/oct-<profile> for the others. `host` is octave
+# (the default) or oct.
 function(pairkernels_octave_dir var profile)
+  set(folder octave)
+  if(ARGC GREATER 2)
+    set(folder ${ARGV2})
+  endif()
   if(profile STREQUAL PAIRKERNELS_PROFILE)
-    set(${var} ${PROJECT_BINARY_DIR}/octave PARENT_SCOPE)
+    set(${var} ${PROJECT_BINARY_DIR}/${folder} PARENT_SCOPE)
   else()
-    set(${var} ${PROJECT_BINARY_DIR}/octave-${profile} PARENT_SCOPE)
+    set(${var} ${PROJECT_BINARY_DIR}/${folder}-${profile} PARENT_SCOPE)
   endif()
 endfunction()
 
@@ -79,7 +101,15 @@ function(pairkernels_add_host host)
     execute_process(COMMAND ${MKOCTFILE} -p OCTAVE_LIBS OUTPUT_VARIABLE libs OUTPUT_STRIP_TRAILING_WHITESPACE)
     separate_arguments(inc UNIX_COMMAND "${inc}")
     separate_arguments(libs UNIX_COMMAND "${libs}")
-    target_compile_options(pairkernels_gateway_${host} PUBLIC ${inc})
+    # Octave's headers as system headers: their own warnings are not the modules'.
+    foreach(flag IN LISTS inc)
+      if(flag MATCHES "^-I(.+)")
+        target_include_directories(pairkernels_gateway_${host} SYSTEM PUBLIC ${CMAKE_MATCH_1})
+      endif()
+    endforeach()
+    if(host STREQUAL "oct")
+      target_compile_definitions(pairkernels_gateway_${host} PUBLIC PK_HOST_OCTAVE=1)
+    endif()
     target_link_directories(pairkernels_gateway_${host} PUBLIC ${libdir})
     target_link_libraries(pairkernels_gateway_${host} PUBLIC ${libs})
     # build/octave holds the selected profile; the test suite also builds the others beside it.
@@ -101,10 +131,15 @@ function(pairkernels_add_host host)
           LIBRARY DESTINATION ${PAIRKERNELS_INSTALL_DIR}/standin/${profile})
       endforeach()
     else()
+      if(host STREQUAL "oct")
+        set(suffix ".oct")
+      else()
+        set(suffix ".mex")
+      endif()
       foreach(profile IN LISTS profiles)
-        pairkernels_octave_dir(outdir ${profile})
-        _pairkernels_module_target(octave_${profile}_${name} ${source} octave ${profile}
-          ${outdir} ".mex")
+        pairkernels_octave_dir(outdir ${profile} ${host})
+        _pairkernels_module_target(${host}_${profile}_${name} ${source} ${host} ${profile}
+          ${outdir} ${suffix})
         # The module's help text sits beside it, so that `help <module>` finds it.
         add_custom_command(OUTPUT ${outdir}/${name}.m
           COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/kernels/${entry}.m ${outdir}/${name}.m
@@ -112,10 +147,10 @@ function(pairkernels_add_host host)
           COMMENT "Help text ${name}.m for ${outdir}")
         list(APPEND help_files ${outdir}/${name}.m)
       endforeach()
-      install(TARGETS octave_${PAIRKERNELS_PROFILE}_${name} COMPONENT octave
-        LIBRARY DESTINATION ${PAIRKERNELS_INSTALL_DIR}/octave)
+      install(TARGETS ${host}_${PAIRKERNELS_PROFILE}_${name} COMPONENT octave
+        LIBRARY DESTINATION ${PAIRKERNELS_INSTALL_DIR}/${host})
       install(FILES ${PROJECT_SOURCE_DIR}/kernels/${entry}.m COMPONENT octave
-        DESTINATION ${PAIRKERNELS_INSTALL_DIR}/octave)
+        DESTINATION ${PAIRKERNELS_INSTALL_DIR}/${host})
     endif()
   endforeach()
   if(help_files)

@@ -205,7 +205,9 @@ void Gateway::fail(const char *mnemonic, const char *fmt, ...) const {
     std::vsnprintf(message, sizeof message, fmt, ap);
     va_end(ap);
 #if defined(PK_HOST_OCTAVE)
-    error_with_id(id, "%s", message);
+    // Octave's MEX interface puts the function's name before a MEX module's message; the native
+    // module says the same.
+    error_with_id(id, "%s: %s", module_, message);
 #else
     mexErrMsgIdAndTxt(id, "%s", message);
     std::abort();  // hosts do not return from mexErrMsgIdAndTxt

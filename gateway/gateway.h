@@ -140,9 +140,23 @@ private:
 //
 // The module's kArgNames and NARGS name and count its arguments.
 #if defined(PK_HOST_OCTAVE)
+// The function's docstring, which `help` shows: the module's help text, from the file the build
+// names in PK_HELP_TEXT (the help block of <module>.m as a string literal).
+namespace pk {
+namespace {
+const char kModuleHelp[] =
+#if defined(PK_HELP_TEXT)
+#include PK_HELP_TEXT
+#else
+    ""
+#endif
+    ;
+}  // namespace
+}  // namespace pk
+
 #define PK_ENTRY(module, gw)                                                            \
     static void module##_entry(pk::Gateway &gw);                                        \
-    DEFUN_DLD(module, args, nargout, "") {                                              \
+    DEFUN_DLD(module, args, nargout, pk::kModuleHelp) {                                 \
         pk::Call call{args, nargout, NDArray()};                                        \
         {                                                                               \
             pk::Gateway gateway(#module, kArgNames, NARGS, call);                       \

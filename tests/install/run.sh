@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Octave and stand-in components of a build tree into a temporary prefix and
-# checks that they work from there: every Octave module answers its help example, and every
-# stand-in module finds the stand-in host libraries through its run path.
+# checks that they work from there: every Octave module, MEX and native, answers its help
+# example, and every stand-in module finds the stand-in host libraries through its run path.
 # Usage: run.sh SOURCE_DIR BUILD_DIR [OCTAVE_CLI]
 set -euo pipefail
 source=$1
@@ -20,7 +20,7 @@ root=$(dirname "$libdir")
 modules=$("$source/tools/modules.sh" names)
 count=0
 for m in $modules; do
-  for f in "$root/octave/$m.mex" "$root/octave/$m.m"; do
+  for f in "$root/octave/$m.mex" "$root/octave/$m.m" "$root/oct/$m.oct" "$root/oct/$m.m"; do
     [ -f "$f" ] || { echo "missing: $f" >&2; exit 1; }
   done
   for profile in linux windows macos; do
@@ -32,15 +32,16 @@ for m in $modules; do
   done
   count=$((count + 1))
 done
-echo "installed: $count modules for Octave and for the stand-in host in 3 profiles"
+echo "installed: $count modules for Octave (MEX and native) and for the stand-in host in 3 profiles"
 
-# Octave modules: their help examples, from the installed folder only.
+# Octave modules: their help examples, from each installed folder only.
 profile=$(sed -n 's/^PAIRKERNELS_PROFILE:[A-Z]*=//p' "$build/CMakeCache.txt")
+for kind in octave oct; do
 "$octave" --norc --no-history --quiet --eval "
-  addpath ('$source/tests/octave'); addpath ('$root/octave');
+  addpath ('$source/tests/octave'); addpath ('$root/$kind');
   bad = 0; checked = 0;
   for e = pk_catalog ('$profile')
-    assert (strcmp (fileparts (which (e.name)), '$root/octave'), e.name);
+    assert (strcmp (fileparts (which (e.name)), '$root/$kind'), e.name);
     for x = pk_help_examples (get_help_text (e.name), '$profile')
       [names, actual, expected] = pk_run_example (x);
       for k = 1:numel (names)
@@ -48,5 +49,6 @@ profile=$(sed -n 's/^PAIRKERNELS_PROFILE:[A-Z]*=//p' "$build/CMakeCache.txt")
       end
     end
   end
-  printf ('installed Octave modules: %d example results, %d wrong\n', checked, bad);
+  printf ('installed Octave modules ($kind): %d example results, %d wrong\n', checked, bad);
   exit (double (bad > 0 || checked < 14));"
+done

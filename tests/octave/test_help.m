@@ -1,6 +1,7 @@
-## Every module's help text, as `help <module>` finds it beside the module: its summary, usage
-## line, arguments and error identifiers against the calling convention of this build, and its
-## examples run against the module, each printed result compared bit for bit.
+## Every module's help text, as `help <module>` finds it (beside a MEX module; a native module
+## carries it as its docstring, and has the help file beside it too): its summary, usage line,
+## arguments and error identifiers against the calling convention of this build, and its examples
+## run against the module, each printed result compared bit for bit.
 
 %!shared profile, catalog
 %! global PAIRKERNELS_PROFILE
@@ -12,12 +13,14 @@
 %! assert (numel (catalog), 14);
 %! for e = catalog
 %!   mexfile = which (e.name);
-%!   assert (regexp (mexfile, ['\.mex$']) > 0, [e.name ": " mexfile]);
+%!   assert (regexp (mexfile, ['\.(mex|oct)$']) > 0, [e.name ": " mexfile]);
 %!   helpfile = file_in_loadpath ([e.name ".m"]);
 %!   assert (! isempty (helpfile), [e.name ": no help file"]);
 %!   assert (fileparts (helpfile), fileparts (mexfile));
 %!   [text, format] = get_help_text (e.name);
 %!   assert (format, "plain text");
+%!   ## a native module's docstring is the help file's text
+%!   assert (strtrim (text), strtrim (get_help_text (helpfile)), e.name);
 %!   shown = evalc (["help " e.name]);
 %!   assert (! isempty (strfind (shown, strtrim (strsplit (text, "\n"){1}))));
 %! endfor

@@ -1,6 +1,6 @@
 ## Installs the Octave package TARBALL with pkg into the folder WORK (never the user's Octave),
 ## loads it and calls every module through its help example, checking each printed result bit
-## for bit; the modules and their help must come from the installed package.
+## for bit; the modules (native oct-files) and their help must come from the installed package.
 ## Usage: octave-cli check_package.m TARBALL WORK SOURCE_DIR
 1;
 args = argv ();
@@ -28,7 +28,7 @@ catalog = pk_catalog (profile);
 for e = catalog
   module = which (e.name);
   helpfile = file_in_loadpath ([e.name ".m"]);
-  if (! strncmp (module, archprefix, numel (archprefix)) || isempty (regexp (module, '\.mex$')))
+  if (! strncmp (module, archprefix, numel (archprefix)) || isempty (regexp (module, '\.oct$')))
     failures{end+1} = sprintf ("%s: module not from the package but %s", e.name, module);
     continue;
   endif

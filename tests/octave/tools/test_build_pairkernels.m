@@ -1,6 +1,6 @@
-## build_pairkernels, the build script for users inside Octave: it builds modules with their help
-## into a folder of one's choice, with contraction off and the chosen profile, checks each
-## build's status and leaves CXXFLAGS as it found it.
+## build_pairkernels, the build script for users inside Octave: it builds native modules (or MEX
+## files on request) with their help into a folder of one's choice, with contraction off and the
+## chosen profile, checks each build's status and leaves CXXFLAGS as it found it.
 
 %!shared root, outdir
 %! global PAIRKERNELS_SOURCE_DIR
@@ -15,13 +15,14 @@
 %!   setenv ("CXXFLAGS", "-O2");
 %!   log = evalc ("built = build_pairkernels ('outdir', outdir, 'profile', 'windows', 'modules', {'pair_residual', 'clamped_pair_model_gap'}, 'verbose', true);");
 %!   assert (getenv ("CXXFLAGS"), "-O2");
-%!   assert (sort (built), sort ({fullfile(outdir, "pair_residual.mex"), fullfile(outdir, "clamped_pair_model_gap.mex")}));
+%!   assert (sort (built), sort ({fullfile(outdir, "pair_residual.oct"), fullfile(outdir, "clamped_pair_model_gap.oct")}));
 %!   ## every compile command carries the flags
 %!   compiles = regexp (log, '(?m)^\S*g\+\+ -c [^\n]*', "match");
 %!   assert (numel (compiles), 6);  # each module with gateway.cpp and cpu.cpp
 %!   assert (all (cellfun (@(c) ! isempty (strfind (c, " -ffp-contract=off")), compiles)));
 %!   assert (all (cellfun (@(c) ! isempty (strfind (c, " -fno-fast-math")), compiles)));
 %!   assert (all (cellfun (@(c) ! isempty (strfind (c, "-DPK_PROFILE_WINDOWS")), compiles)));
+%!   assert (all (cellfun (@(c) ! isempty (strfind (c, "-DPK_HOST_OCTAVE")), compiles)));
 %!   addpath (outdir);
 %!   assert (fileparts (which ("clamped_pair_model_gap")), outdir);
 %!   assert (fileparts (file_in_loadpath ("pair_residual.m")), outdir);
@@ -38,10 +39,39 @@
 %!   endfor
 %!   assert (pk_error_id (@clamped_pair_model_gap, 2, 1, ones (2), [1 2], ones (1, 4), [3 5], 1),
 %!           "pairkernels:clamped_pair_model_gap:nargin");
+%!   ## the native module's docstring is the help text
+%!   assert (strtrim (get_help_text ("pair_residual")),
+%!           strtrim (get_help_text (fullfile (outdir, "pair_residual.m"))));
 %! unwind_protect_cleanup
 %!   rmpath (outdir);
 %!   clear clamped_pair_model_gap pair_residual
 %!   unsetenv ("CXXFLAGS");
+%! end_unwind_protect
+
+%!test
+%! ## 'mex', true builds the MEX file instead, with the same bits as the native module
+%! addpath (root);
+%! mexdir = [outdir "-mex"];
+%! unwind_protect
+%!   built = evalc ("b = build_pairkernels ('outdir', mexdir, 'modules', {'pair_residual'}, 'mex', true);");
+%!   assert (exist (fullfile (mexdir, "pair_residual.mex"), "file") > 0);
+%!   assert (! exist (fullfile (mexdir, "pair_residual.oct"), "file"));
+%!   addpath (mexdir);
+%!   assert (regexp (which ("pair_residual"), '\.mex$') > 0);
+%!   args = {5, pk_awkward(25, 1), pk_awkward(5, 2), pk_awkward(50, 3), pk_awkward(10, 4), 2};
+%!   m = pair_residual (args{:});
+%!   rmpath (mexdir);
+%!   clear pair_residual
+%!   addpath (outdir);
+%!   assert (regexp (which ("pair_residual"), '\.oct$') > 0);
+%!   assert (pk_same_bits (pair_residual (args{:}), m));
+%! unwind_protect_cleanup
+%!   rmpath (outdir);
+%!   clear pair_residual
+%!   confirm_recursive_rmdir (false, "local");
+%!   if (exist (mexdir, "dir"))
+%!     rmdir (mexdir, "s");
+%!   endif
 %! end_unwind_protect
 
 %!test
@@ -56,13 +86,13 @@
 %!     assert (err.identifier, "pairkernels:build:failed");
 %!     assert (! isempty (strfind (err.message, "pair_residual")));
 %!   end_try_catch
-%!   assert (! exist (fullfile (outdir, "pair_residual.mex"), "file"));
+%!   assert (! exist (fullfile (outdir, "pair_residual.oct"), "file"));
 %!   assert (getenv ("CXXFLAGS"), "-fno-such-flag-pairkernels");
 %!   ## value-changing flags are refused before anything is compiled
 %!   setenv ("CXXFLAGS", "-O2 -ffast-math");
 %!   assert (pk_error_id (@build_pairkernels, "outdir", outdir, "modules", "pair_matrix_step"),
 %!           "pairkernels:build:fastMath");
-%!   assert (! exist (fullfile (outdir, "pair_matrix_step.mex"), "file"));
+%!   assert (! exist (fullfile (outdir, "pair_matrix_step.oct"), "file"));
 %! unwind_protect_cleanup
 %!   unsetenv ("CXXFLAGS");
 %! end_unwind_protect
