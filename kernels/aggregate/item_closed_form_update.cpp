@@ -21,6 +21,10 @@
 #include "dispatch.h"
 #include "gateway.h"
 
+using pk::simd::v2;
+using pk::simd::v4;
+using pk::simd::v8;
+
 namespace {
 
 enum { IN_N = 0, IN_K, IN_T, IN_U, IN_V, IN_W, IN_X, IN_D, IN_Z, NARGS };
@@ -38,6 +42,10 @@ const char *const kArgNames[NARGS] = {"N", "K", "t", "U", "V", "W", "x", "d", "Z
 
 // Items in blocks of kB, as vectors of L lanes, one item per lane.
 constexpr int kB = 8;
+
+// How far ahead each of the kB streams that a pass reads side by side (columns of U and V, rows
+// of W) is requested from memory, in bytes: the hardware follows so many streams poorly.
+const uintptr_t kRowsAhead = 2048;
 
 // Column and row totals of one N-by-N matrix A: c[i] = sum over j of A[i*N + j] (down column
 // i), r[i] = sum over j of A[j*N + i] (along row i, stride N). A is read once, in blocks of kB
@@ -78,6 +86,8 @@ PK_INLINE void totals(int64_t n, const double *A, double *c, double *r) {
         for (int k = 0; k < M; ++k) pk::simd::load(cv[k], c + j0 + k * L);
         for (int64_t r0 = h; r0 < end; r0 += kB) {
             V X[kB][M], Xt[kB][M], rv[M];
+            PK_UNROLL
+            for (int c = 0; c < kB; ++c) pk::simd::prefetch(A + (j0 + c) * n + r0, kB, kRowsAhead);
             T::load(X, A, n, r0, j0);
             PK_UNROLL
             for (int k = 0; k < M; ++k) pk::simd::load(rv[k], r + r0 + k * L);
@@ -127,6 +137,151 @@ PK_INLINE void pq_step(int64_t n, int64_t K, const double *wa, const double *Z, 
         pq_cell(wa + (u * n + s - u) * K, Z + (s - u) * K, K, pa[u], q[s - u]);
 }
 
+// v = {x, v[0], ..., v[L-2]}; returns the lane shifted out, v[L-1].
+template <int L>
+struct ShiftIn;
+
+template <>
+struct ShiftIn<2> {
+    static PK_INLINE double run(v2 &v, double x) {
+        const double out = v[1];
+        v2 b;
+        pk::simd::broadcast(b, x);
+        v = __builtin_shufflevector(v, b, 2, 0);
+        return out;
+    }
+};
+
+template <>
+struct ShiftIn<4> {
+    static PK_INLINE double run(v4 &v, double x) {
+        const double out = v[3];
+        v4 b;
+        pk::simd::broadcast(b, x);
+        v = __builtin_shufflevector(v, b, 4, 0, 1, 2);
+        return out;
+    }
+};
+
+template <>
+struct ShiftIn<8> {
+    static PK_INLINE double run(v8 &v, double x) {
+        const double out = v[7];
+        v8 b;
+        pk::simd::broadcast(b, x);
+        v = __builtin_shufflevector(v, b, 8, 0, 1, 2, 3, 4, 5, 6);
+        return out;
+    }
+};
+
+// Steps kB-1 .. N-1 of a block, which have all their cells, in vectors of L lanes: lane l of
+// vector t is row u = t*L + l. The rows' p totals stay in registers, and so do the q totals of
+// the step's cells: lane u holds q[s - u], so from one step to the next the lanes move up by
+// one, q[s + 1] comes in at lane 0 and q[s - kB + 1], done with this block, goes out. A cell's
+// K products are formed L components at a time from contiguous loads (the last block of
+// components overlapping the one before, only its new components added; K = 1 puts one cell
+// in each lane instead), and the L-by-L blocks of products transposed so that one vector
+// addition adds component k of L cells to their totals, k ascending.
+// The products of one block of L components, kb ... kb + L - 1, of the step's kB cells (cell u:
+// pair vector w[u], item vector z - u*K), transposed: m[t][c] holds component kb + c of the
+// cells t*L ... t*L + L - 1, one per lane.
+template <int L, int T, class V>
+PK_INLINE void cell_products(V (&m)[T][L], const double *const (&w)[kB], const double *z,
+                             int64_t K, int64_t kb) {
+    PK_UNROLL
+    for (int t = 0; t < T; ++t) {
+        PK_UNROLL
+        for (int l = 0; l < L; ++l) {
+            const int u = t * L + l;
+            V a, b;
+            pk::simd::load(a, w[u] + kb);
+            pk::simd::load(b, z - u * K + kb);
+            m[t][l] = a * b;
+        }
+        pk::simd::transpose(m[t]);
+    }
+}
+
+template <int L>
+PK_INLINE void pq_full_steps(int64_t n, int64_t K, const double *wa, const double *Z, double *pa,
+                             double *q) {
+    typedef typename pk::simd::Vec<L>::type V;
+    constexpr int T = kB / L;
+    // Before step kB-1, lane u holds q[kB - 2 - u]; the last lane's, which would be q[-1], is
+    // shifted out unused at that step.
+    double before[kB];
+    PK_UNROLL
+    for (int u = 0; u < kB; ++u) before[u] = u < kB - 1 ? q[kB - 2 - u] : 0.0;
+    V sp[T], sq[T];
+    PK_UNROLL
+    for (int t = 0; t < T; ++t) {
+        pk::simd::load(sp[t], pa + t * L);
+        pk::simd::load(sq[t], before + t * L);
+    }
+    // Cell u of step s: pair vector (a0 + u, s - u) and item vector s - u.
+    const double *w[kB];
+    PK_UNROLL
+    for (int u = 0; u < kB; ++u) w[u] = wa + (u * n + kB - 1 - u) * K;
+    const double *z = Z + (kB - 1) * K;
+    for (int64_t s = kB - 1; s < n; ++s) {
+        PK_UNROLL
+        for (int u = 0; u < kB; ++u) pk::simd::prefetch(w[u], K, kRowsAhead);
+        double in = q[s];
+        PK_UNROLL
+        for (int t = 0; t < T; ++t) in = ShiftIn<L>::run(sq[t], in);
+        if (s >= kB) q[s - kB] = in;  // q[s - kB] has all its cells of this block
+        if (K == 1) {
+            PK_UNROLL
+            for (int t = 0; t < T; ++t) {
+                V a, b;
+                for (int l = 0; l < L; ++l) {
+                    a[l] = w[t * L + l][0];
+                    b[l] = z[-(t * L + l)];
+                }
+                const V m = a * b;
+                sp[t] = sp[t] + m;
+                sq[t] = sq[t] + m;
+            }
+        } else if (K == L) {
+            V m[T][L];
+            cell_products<L>(m, w, z, K, 0);
+            PK_UNROLL
+            for (int c = 0; c < L; ++c)
+                PK_UNROLL
+                for (int t = 0; t < T; ++t) {
+                    sp[t] = sp[t] + m[t][c];
+                    sq[t] = sq[t] + m[t][c];
+                }
+        } else {
+            for (int64_t k0 = 0; k0 < K; k0 += L) {
+                const int64_t kb = k0 + L <= K ? k0 : K - L;
+                V m[T][L];
+                cell_products<L>(m, w, z, K, kb);
+                const int64_t first = k0 - kb;
+                PK_UNROLL
+                for (int c = 0; c < L; ++c)
+                    if (c >= first)
+                        PK_UNROLL
+                        for (int t = 0; t < T; ++t) {
+                            sp[t] = sp[t] + m[t][c];
+                            sq[t] = sq[t] + m[t][c];
+                        }
+            }
+        }
+        PK_UNROLL
+        for (int u = 0; u < kB; ++u) w[u] += K;
+        z += K;
+    }
+    PK_UNROLL
+    for (int t = 0; t < T; ++t) {
+        pk::simd::store(pa + t * L, sp[t]);
+        for (int l = 0; l < L; ++l) q[n - 1 - t * L - l] = sq[t][l];
+    }
+}
+
+// The vectors' lanes must fit the components (K >= L, or K = 1); narrower K take the scalar
+// cells, 8 side by side.
+template <int L>
 PK_INLINE void pq_totals(int64_t n, int64_t K, const double *W, const double *Z, double *p,
                          double *q) {
     for (int64_t i = 0; i < n; ++i) p[i] = q[i] = 0.0;
@@ -140,30 +295,33 @@ PK_INLINE void pq_totals(int64_t n, int64_t K, const double *W, const double *Z,
             continue;
         }
         for (int64_t s = 0; s < kB - 1; ++s) pq_step(n, K, wa, Z, pa, q, kB, s);
-        // Steps kB-1 .. N-1 have all their cells: the rows' p totals stay in registers.
-        double sp[kB], sq[kB];
-        const double *w[kB], *z[kB];
-        PK_UNROLL
-        for (int u = 0; u < kB; ++u) sp[u] = pa[u];
-        for (int64_t s = kB - 1; s < n; ++s) {
+        if (K == 1 || K >= L) {
+            pq_full_steps<L>(n, K, wa, Z, pa, q);
+        } else {
+            double sp[kB], sq[kB];
+            const double *w[kB], *z[kB];
             PK_UNROLL
-            for (int u = 0; u < kB; ++u) {
-                w[u] = wa + (u * n + s - u) * K;
-                z[u] = Z + (s - u) * K;
-                sq[u] = q[s - u];
-            }
-            for (int64_t k = 0; k < K; ++k)
+            for (int u = 0; u < kB; ++u) sp[u] = pa[u];
+            for (int64_t s = kB - 1; s < n; ++s) {
                 PK_UNROLL
                 for (int u = 0; u < kB; ++u) {
-                    const double wz = w[u][k] * z[u][k];
-                    sp[u] = sp[u] + wz;
-                    sq[u] = sq[u] + wz;
+                    w[u] = wa + (u * n + s - u) * K;
+                    z[u] = Z + (s - u) * K;
+                    sq[u] = q[s - u];
                 }
+                for (int64_t k = 0; k < K; ++k)
+                    PK_UNROLL
+                    for (int u = 0; u < kB; ++u) {
+                        const double wz = w[u][k] * z[u][k];
+                        sp[u] = sp[u] + wz;
+                        sq[u] = sq[u] + wz;
+                    }
+                PK_UNROLL
+                for (int u = 0; u < kB; ++u) q[s - u] = sq[u];
+            }
             PK_UNROLL
-            for (int u = 0; u < kB; ++u) q[s - u] = sq[u];
+            for (int u = 0; u < kB; ++u) pa[u] = sp[u];
         }
-        PK_UNROLL
-        for (int u = 0; u < kB; ++u) pa[u] = sp[u];
         for (int64_t s = n; s < n + kB - 1; ++s) pq_step(n, K, wa, Z, pa, q, kB, s);
     }
 }
@@ -219,7 +377,7 @@ struct ClosedForm {
         double *cu = scratch, *ru = cu + n, *cv = ru + n, *rv = cv + n, *p = rv + n, *q = p + n;
         totals<L>(n, U, cu, ru);
         totals<L>(n, V, cv, rv);
-        pq_totals(n, K, W, Z, p, q);
+        pq_totals<L>(n, K, W, Z, p, q);
         // 2N is a 32-bit integer product converted to double. N*N doubles of U exist, so 2N is
         // far below 2^31 and forming it in 64 bits gives the same value.
         const double two_n = static_cast<double>(2 * n);
