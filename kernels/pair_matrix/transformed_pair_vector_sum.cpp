@@ -36,13 +36,17 @@ const char *const kArgNames[NARGS] = {"N", "K", "t", "A", "B", "v", "W", "M"};
 // vectors (j, i0) ... (j, i0 + c - 1) are one contiguous run of W, its coefficients h two runs of
 // A and B. Every s_i still takes its terms in ascending j. The chunk's sums s_i wait in the
 // result itself (item i's K entries; small enough to stay in cache), and once j has run
-// through, each is copied out and replaced by M_i s_i.
+// through, each is copied out and replaced by M_i s_i. The partners go kJ at a time: each
+// piece of s_i is loaded once, takes the terms of j, j+1, ... in that order and is stored once,
+// while the kJ runs of W stream side by side.
 //
 // For a few hundred products the plain loops are used instead.
 //
-// Scratch: K doubles for s_i (the copy, or the plain loops' sum), then one per chunk item for
-// the coefficients h(i, j) of one j.
+// Scratch: K doubles for s_i (the copy, or the plain loops' sum), then kJ per chunk item for
+// the coefficients h(i, j) of kJ partners.
 constexpr int64_t kChunkDoubles = 16384;  // the chunk's sums: 128 KiB
+constexpr int kJ = 8;
+const uintptr_t kRunsAhead = 1024;  // how far ahead each run of W is requested, in bytes
 
 bool few_products(int64_t n, int64_t K) { return n < 16 && n * n * K < 256; }
 
@@ -53,7 +57,72 @@ int64_t chunk_items(int64_t n, int64_t K) {
 
 int64_t scratch_doubles(int64_t n, int64_t K) {
     if (n <= 0 || K <= 0) return 0;
-    return K + (few_products(n, K) ? 0 : chunk_items(n, K));
+    return K + (few_products(n, K) ? 0 : kJ * chunk_items(n, K));
+}
+
+// The coefficients h(i0 + i, j) of the chunk's c items for one partner j.
+template <int L>
+PK_INLINE void coefficients(int64_t n, double r, const double *A, const double *B,
+                            const double *v, int64_t i0, int64_t c, int64_t j, double *h) {
+    typedef typename pk::simd::Vec<L>::type V;
+    const double *a = A + j * n + i0, *b = B + j * n + i0, *vi = v + i0;
+    const double vj = v[j];
+    int64_t i = 0;
+    for (; i + L <= c; i += L) {
+        V av, bv, vv;
+        pk::simd::load(av, a + i);
+        pk::simd::load(bv, b + i);
+        pk::simd::load(vv, vi + i);
+        pk::simd::store(h + i, (r * av + bv) - (vv - vj));
+    }
+    for (; i < c; ++i) h[i] = (r * a[i] + b[i]) - (vi[i] - vj);
+}
+
+// S (the chunk's c sums, K each) takes the terms of the J partners whose coefficients are h[u]
+// and whose runs of pair vectors start at w[u], u ascending.
+template <int L, int J>
+PK_INLINE void add_partners(int64_t c, int64_t K, const double *const *h,
+                            const double *const *w, double *S) {
+    typedef typename pk::simd::Vec<L>::type V;
+    if (K == 1) {  // one component per item: items side by side
+        int64_t i = 0;
+        for (; i + L <= c; i += L) {
+            V sv;
+            pk::simd::load(sv, S + i);
+            PK_UNROLL
+            for (int u = 0; u < J; ++u) {
+                V hv, wv;
+                pk::simd::load(hv, h[u] + i);
+                pk::simd::load(wv, w[u] + i);
+                sv = hv * wv + sv;
+            }
+            pk::simd::store(S + i, sv);
+        }
+        for (; i < c; ++i)
+            PK_UNROLL
+            for (int u = 0; u < J; ++u) S[i] = h[u][i] * w[u][i] + S[i];
+        return;
+    }
+    for (int64_t i = 0; i < c; ++i) {
+        double *si = S + i * K;
+        PK_UNROLL
+        for (int u = 0; u < J; ++u) pk::simd::prefetch(w[u] + i * K, K, kRunsAhead);
+        int64_t k = 0;
+        for (; k + L <= K; k += L) {
+            V sv;
+            pk::simd::load(sv, si + k);
+            PK_UNROLL
+            for (int u = 0; u < J; ++u) {
+                V wv;
+                pk::simd::load(wv, w[u] + i * K + k);
+                sv = h[u][i] * wv + sv;
+            }
+            pk::simd::store(si + k, sv);
+        }
+        for (; k < K; ++k)
+            PK_UNROLL
+            for (int u = 0; u < J; ++u) si[k] = h[u][i] * w[u][i * K + k] + si[k];
+    }
 }
 
 template <int L>
@@ -63,48 +132,26 @@ PK_INLINE void transformed_sum(int64_t n, int64_t K, double t, const double *A, 
     typedef typename pk::simd::Vec<L>::type V;
     const double r = 1.0 / t;
     const int64_t chunk = chunk_items(n, K);
-    double *s = scratch, *h = scratch + K;
+    double *s = scratch;
+    double *h[kJ];
+    for (int u = 0; u < kJ; ++u) h[u] = scratch + K + u * chunk;
     for (int64_t i0 = 0; i0 < n; i0 += chunk) {
         const int64_t c = n - i0 < chunk ? n - i0 : chunk;
         double *S = R + i0 * K;
         for (int64_t m = 0; m < c * K; ++m) S[m] = 0.0;
-        for (int64_t j = 0; j < n; ++j) {
-            const double *a = A + j * n + i0, *b = B + j * n + i0, *vi = v + i0;
-            const double vj = v[j];
-            int64_t i = 0;
-            for (; i + L <= c; i += L) {
-                V av, bv, vv;
-                pk::simd::load(av, a + i);
-                pk::simd::load(bv, b + i);
-                pk::simd::load(vv, vi + i);
-                pk::simd::store(h + i, (r * av + bv) - (vv - vj));
+        int64_t j = 0;
+        for (; j + kJ <= n; j += kJ) {
+            const double *w[kJ];
+            for (int u = 0; u < kJ; ++u) {
+                coefficients<L>(n, r, A, B, v, i0, c, j + u, h[u]);
+                w[u] = W + ((j + u) * n + i0) * K;
             }
-            for (; i < c; ++i) h[i] = (r * a[i] + b[i]) - (vi[i] - vj);
+            add_partners<L, kJ>(c, K, h, w, S);
+        }
+        for (; j < n; ++j) {
+            coefficients<L>(n, r, A, B, v, i0, c, j, h[0]);
             const double *w = W + (j * n + i0) * K;
-            if (K == 1) {  // one component per item: items side by side
-                for (i = 0; i + L <= c; i += L) {
-                    V hv, wv, sv;
-                    pk::simd::load(hv, h + i);
-                    pk::simd::load(wv, w + i);
-                    pk::simd::load(sv, S + i);
-                    pk::simd::store(S + i, hv * wv + sv);
-                }
-                for (; i < c; ++i) S[i] = h[i] * w[i] + S[i];
-                continue;
-            }
-            for (i = 0; i < c; ++i) {
-                const double hi = h[i];
-                const double *wi = w + i * K;
-                double *si = S + i * K;
-                int64_t k = 0;
-                for (; k + L <= K; k += L) {
-                    V wv, sv;
-                    pk::simd::load(wv, wi + k);
-                    pk::simd::load(sv, si + k);
-                    pk::simd::store(si + k, hi * wv + sv);
-                }
-                for (; k < K; ++k) si[k] = hi * wi[k] + si[k];
-            }
+            add_partners<L, 1>(c, K, h, &w, S);
         }
         // R_i(k) = sum over l of M_i(k, l) * s_i(l): for each l, column l of M_i is contiguous
         // and adds term l to every component k.
