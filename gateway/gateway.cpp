@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -179,13 +180,13 @@ double *Gateway::result(int64_t rows, const char *rows_text, int64_t cols, const
              rows_text, cols_text, rows, cols, rows * cols, kMaxElements);
 #if defined(PK_HOST_OCTAVE)
     const dim_vector dims(static_cast<octave_idx_type>(rows), static_cast<octave_idx_type>(cols));
-    if (writes == Writes::all) {
-        // Memory the kernel fills: an NDArray's own constructors clear every element first.
-        double *data = std::allocator<double>().allocate(static_cast<std::size_t>(rows * cols));
-        call_.result = NDArray(::Array<double>(data, dims));
-    } else {
-        call_.result = NDArray(dims, 0.0);
-    }
+    // The result's memory is taken as it comes and handed to the NDArray, which owns it from
+    // then on: an NDArray's own constructors would clear every element, and NDArray(dims, 0.0)
+    // clears it twice. Only a kernel that leaves elements to the zero fill gets one.
+    const std::size_t count = static_cast<std::size_t>(rows * cols);
+    double *data = std::allocator<double>().allocate(count);
+    if (writes == Writes::some) std::memset(data, 0, count * sizeof(double));
+    call_.result = NDArray(::Array<double>(data, dims));
     call_.has_result = true;
     return call_.result.fortran_vec();
 #else
