@@ -19,38 +19,50 @@ namespace {
 enum { IN_N = 0, IN_K, IN_A, IN_B, NARGS };
 const char *const kArgNames[NARGS] = {"N", "K", "A", "B"};
 
-// C[i] is cleared to +0.0 and then, K times, A[i] and B[i] are read afresh, added and the sum
-// stored over C[i]. Nothing accumulates, so every repetition stores the same value. The work is
+// C[i] is +0.0 when K <= 0; otherwise, K times, A[i] and B[i] are read afresh, added and the sum
+// stored in C[i]. Nothing accumulates, so every repetition stores the same value. The work is
 // the point: the empty asm statement with a memory clobber sits before every repetition and tells
-// the compiler that any memory may have been read or changed, so each repetition really stores
-// the previous value, loads both inputs and adds them; none can be merged or dropped.
+// the compiler that any memory may have been read or changed, so each repetition really loads
+// both inputs, adds them and stores the sum; none can be merged or dropped. (A +0.0 stored first
+// would be overwritten by the first repetition, and C's elements are then never read: it is
+// stored only where no repetition follows.)
 //
-// Elements are independent, so they go L at a time, one per vector lane: each still gets its own
-// K loads, additions and stores, only L of them share an instruction.
+// Elements are independent, so they go L at a time, one per vector lane, and a repetition takes
+// kBlock vectors (a few cache lines each of A, B and C): each element still gets its own K loads,
+// additions and stores, only L of them share an instruction, and the block's K repetitions run
+// in the cache while the next block's lines are on their way. A, B and C often lie at the same
+// offsets within their pages, and a load from A or B that closely follows a store to C at the
+// same page offset waits for that store (the processor compares the low address bits first): with
+// a block of kBlock vectors, a repetition's loads of a vector come kBlock stores after the
+// previous repetition stored that vector's sums.
+constexpr int kBlock = 8;
+
 struct Repeat {
     template <class Target>
     static PK_INLINE void run(int64_t n, int32_t K, const double *A, const double *B, double *C) {
         constexpr int L = Target::lanes;
         typedef typename pk::simd::Vec<L>::type V;
+        if (K <= 0) {
+            for (int64_t i = 0; i < n; ++i) C[i] = 0.0;
+            return;
+        }
         int64_t i = 0;
-        for (; i + L <= n; i += L) {
-            const V zero = {};
-            pk::simd::store(C + i, zero);
+        for (; i + kBlock * L <= n; i += kBlock * L)
             for (int32_t rep = 0; rep < K; ++rep) {
                 __asm__ __volatile__("" ::: "memory");
-                V a, b;
-                pk::simd::load(a, A + i);
-                pk::simd::load(b, B + i);
-                pk::simd::store(C + i, a + b);
+                PK_UNROLL
+                for (int v = 0; v < kBlock; ++v) {
+                    V a, b;
+                    pk::simd::load(a, A + i + v * L);
+                    pk::simd::load(b, B + i + v * L);
+                    pk::simd::store(C + i + v * L, a + b);
+                }
             }
-        }
-        for (; i < n; ++i) {
-            C[i] = 0.0;
+        for (; i < n; ++i)
             for (int32_t rep = 0; rep < K; ++rep) {
                 __asm__ __volatile__("" ::: "memory");
                 C[i] = A[i] + B[i];
             }
-        }
     }
 };
 
