@@ -38,13 +38,15 @@ function(_pairkernels_module_target target source host profile outdir suffix)
       file(CONFIGURE OUTPUT ${map} CONTENT "{\n  global: G${name};\n  local: *;\n};\n")
       # The help text is the function's docstring (Octave reads no .m beside a .oct for help).
       get_filename_component(folder ${source} DIRECTORY)
-      set(help ${PROJECT_BINARY_DIR}/generated/help/${name}.help.inc)
-      add_custom_command(OUTPUT ${help}
-        COMMAND ${CMAKE_COMMAND} -DIN=${folder}/${name}.m -DOUT=${help}
-          -P ${PROJECT_SOURCE_DIR}/cmake/help-text.cmake
-        DEPENDS ${folder}/${name}.m ${PROJECT_SOURCE_DIR}/cmake/help-text.cmake)
-      target_sources(${target} PRIVATE ${help})
-      target_compile_definitions(${target} PRIVATE PK_HELP_TEXT="${help}")
+      if(EXISTS ${folder}/${name}.m)
+        set(help ${PROJECT_BINARY_DIR}/generated/help/${name}.help.inc)
+        add_custom_command(OUTPUT ${help}
+          COMMAND ${CMAKE_COMMAND} -DIN=${folder}/${name}.m -DOUT=${help}
+            -P ${PROJECT_SOURCE_DIR}/cmake/help-text.cmake
+          DEPENDS ${folder}/${name}.m ${PROJECT_SOURCE_DIR}/cmake/help-text.cmake)
+        target_sources(${target} PRIVATE ${help})
+        target_compile_definitions(${target} PRIVATE PK_HELP_TEXT="${help}")
+      endif()
     else()
       set(map ${PROJECT_SOURCE_DIR}/gateway/mex.map)
     endif()
@@ -85,6 +87,11 @@ function(pairkernels_add_host host)
     ${PROJECT_SOURCE_DIR}/simd)
   if(host STREQUAL "standin")
     target_compile_definitions(pairkernels_gateway_${host} PRIVATE PK_SIMD_HOST_CAP=1)
+  endif()
+  if(PAIRKERNELS_SIMD_MAX STREQUAL "sse2")
+    target_compile_definitions(pairkernels_gateway_${host} PRIVATE PK_SIMD_MAX_LEVEL=0)
+  elseif(PAIRKERNELS_SIMD_MAX STREQUAL "avx2")
+    target_compile_definitions(pairkernels_gateway_${host} PRIVATE PK_SIMD_MAX_LEVEL=1)
   endif()
   target_compile_options(pairkernels_gateway_${host} PRIVATE ${PAIRKERNELS_NUMERIC_FLAGS} -Wall -Wextra)
   set_target_properties(pairkernels_gateway_${host} PROPERTIES

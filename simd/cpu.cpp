@@ -60,6 +60,10 @@ Level chosen() {
     int level = detected.load(std::memory_order_relaxed);
     if (level < 0) {
         level = static_cast<int>(detect());
+#if defined(PK_SIMD_MAX_LEVEL)
+        // A build for measuring what a processor with fewer instruction sets runs.
+        if (level > PK_SIMD_MAX_LEVEL) level = PK_SIMD_MAX_LEVEL;
+#endif
         detected.store(level, std::memory_order_relaxed);
     }
 #if defined(PK_SIMD_HOST_CAP)

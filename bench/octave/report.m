@@ -2,6 +2,8 @@
 ## setting) in DIR into DIR/octave.md (markdown tables) and DIR/octave.png (bar chart of the
 ## speed-ups over the vectorized Octave expressions).
 ##
+## Each run times every module twice, as a MEX module and as a native Octave module.
+##
 ##   octave-cli report.m DIR LABEL...
 ##
 ## The first LABEL is the main table's; every label gets a column pair in the memory-settings table
@@ -21,11 +23,12 @@ function r = read_run (file)
     endif
     q = find (line == "\"", 1);              # the expression, last and quoted, may hold commas
     f = strsplit (line(1:q-2), ",", "CollapseDelimiters", false);
-    rows{end+1} = struct ("module", f{2}, "form", f{3}, "size", f{4},
-                          "module_s", str2double (f{5}), "octave_s", str2double (f{6}),
-                          "speedup", str2double (f{7}), "floor_s", str2double (f{8}),
-                          "over_floor", str2double (f{9}), "difference", str2double (f{10}),
-                          "expression", line(q+1:end-1));
+    v = @(k) str2double (f{k});
+    rows{end+1} = struct ("module", f{2}, "form", f{3}, "size", f{4}, "mex_s", v (5),
+                          "native_s", v (6), "octave_s", v (7), "speedup_mex", v (8),
+                          "speedup", v (9), "floor_mex_s", v (10), "floor_s", v (11),
+                          "mex_over_floor", v (12), "over_floor", v (13), "difference", v (14),
+                          "same_as_mex", v (15), "expression", line(q+1:end-1));
   endfor
   r = [rows{:}];
   [r.settings] = deal (settings);
@@ -59,22 +62,30 @@ endfor
 main = runs{1};
 
 md = sprintf ("Memory settings of the main table (`%s`): %s.\n\n", labels{1}, main(1).settings);
-md = [md "*Speed-up*: the vectorized Octave expression's median time over the module's. " ...
-      "*Floor*: a trivial MEX module that creates the same zero-filled result, stores each of " ...
-      "its elements once and reads every input element once (shown for the modules that stream " ...
-      "their inputs into a result of their size or larger). *Agreement*: the module's result " ...
-      "against the expression's (the expressions sum in other orders, so most differ in the " ...
-      "last bits).\n\n"];
-md = [md "| Module | Size | Module ms | Octave ms | Speed-up | Floor ms | Module / floor | " ...
-      "Agreement | Octave expression |\n|---|---|---:|---:|---:|---:|---:|---|---|\n"];
+md = [md "*MEX*, *native*: the module built as a MEX file (`build/octave`) and as a native " ...
+      "Octave function (`build/oct`, what the Octave package installs); both give the same bits " ...
+      "(checked on every case). *Speed-up*: the vectorized Octave expression's median time " ...
+      "over the module's. *Floor*: a trivial module that creates a result of the same shape, " ...
+      "stores each of its elements once and reads every input element once, as a native " ...
+      "function (`floor_native`; the MEX `floor_module` in the last column, whose result the " ...
+      "host clears first and copies afterwards); shown for the modules that stream their inputs " ...
+      "into a result of their size or larger. *Agreement*: the module's result against the " ...
+      "expression's (the expressions sum in other orders, so most differ in the last bits).\n\n"];
+md = [md "| Module | Size | MEX ms | Native ms | Octave ms | Floor ms | Speed-up, native | " ...
+      "Speed-up, MEX | Native / floor | MEX / MEX floor | Agreement | Octave expression |\n" ...
+      "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---|---|\n"];
 for row = main
-  md = [md sprintf("| %s | %s | %s | %s | %s | %s | %s | %s | `%s` |\n", name_of (row), row.size,
-                   ms (row.module_s), ms (row.octave_s), ratio (row.speedup), ms (row.floor_s),
-                   ratio (row.over_floor), agreement (row.difference), row.expression)];
+  agree = agreement (row.difference);
+  if (! row.same_as_mex) agree = [agree "; native differs from MEX"]; endif
+  md = [md sprintf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | `%s` |\n",
+                   name_of (row), row.size, ms (row.mex_s), ms (row.native_s), ms (row.octave_s),
+                   ms (row.floor_s), ratio (row.speedup), ratio (row.speedup_mex),
+                   ratio (row.over_floor), ratio (row.mex_over_floor), agree, row.expression)];
 endfor
 
 if (numel (runs) > 1)
-  md = [md "\nThe same run under other memory settings (module time / floor time, and speed-up):\n\n"];
+  md = [md "\nThe same run under other memory settings (native module time / native floor time, " ...
+        "and the native module's speed-up):\n\n"];
   header = "| Module | Size |";
   rule = "|---|---|";
   for k = 1:numel (labels)
@@ -86,7 +97,7 @@ if (numel (runs) > 1)
     line = sprintf ("| %s | %s |", name_of (main(i)), main(i).size);
     for k = 1:numel (runs)
       row = runs{k}(i);
-      line = [line sprintf(" %s | %s | %s |", ms (row.module_s), ms (row.floor_s), ratio (row.speedup))];
+      line = [line sprintf(" %s | %s | %s |", ms (row.native_s), ms (row.floor_s), ratio (row.speedup))];
     endfor
     md = [md line "\n"];
   endfor
@@ -101,17 +112,19 @@ fid = fopen (fullfile (dir, "octave.md"), "w");
 fputs (fid, md);
 fclose (fid);
 
-## Chart: one group of bars per module, one bar per memory setting: the speed-up on a log scale,
-## each bar drawn from 1x (left of it: slower than the Octave expression). Underscores are escaped
-## for gnuplot's enhanced text.
+## Chart: one group of bars per module: the MEX module's speed-up in the main run, then the native
+## module's in every memory setting, on a log scale, each bar drawn from 1x (left of it: slower
+## than the Octave expression). Underscores are escaped for gnuplot's enhanced text.
 warning ("off", "all");
 graphics_toolkit ("gnuplot");
 escape = @(s) strrep (s, "_", "\\\\_");
 names = arrayfun (@name_of, main, "UniformOutput", false);
-speedups = zeros (numel (main), numel (runs));
+speedups = zeros (numel (main), numel (runs) + 1);
+speedups(:, 1) = [main.speedup_mex]';
 for k = 1:numel (runs)
-  speedups(:, k) = [runs{k}.speedup]';
+  speedups(:, k + 1) = [runs{k}.speedup]';
 endfor
+series = [{["MEX, " labels{1}]}, cellfun (@(l) ["native, " l], labels, "UniformOutput", false)];
 ticks = [0.01 0.03 0.1 0.3 1 3 10 30 100];
 f = figure ("visible", "off", "position", [0 0 900 700]);
 h = barh (log10 (speedups), "grouped");
@@ -124,6 +137,6 @@ hold on;
 plot (log10 ([3 3]), limits, "k--");
 xlabel ("speed-up over the vectorized Octave expression (log scale; dashed line: 3x)");
 title ("pairkernels modules in GNU Octave, by memory setting");
-legend (h, escape (labels), "location", "southeast");
+legend (h, escape (series), "location", "southeast");
 print (f, fullfile (dir, "octave.png"), "-dpngcairo", "-r100");
 printf ("Written: %s, %s\n", fullfile (dir, "octave.md"), fullfile (dir, "octave.png"));

@@ -23,8 +23,8 @@ for run in "${runs[@]}"; do
   settings=${run#*|}
   echo "== Octave benchmark '$label': ${settings:-no malloc settings}"
   # shellcheck disable=SC2086  # the settings are separate VAR=value words
-  env $settings "${octave[@]}" "$here/run_bench.m" "$build/octave" "$build/bench-octave" \
-    "$out/octave-$label.csv" "$label" "$reps"
+  env $settings "${octave[@]}" "$here/run_bench.m" "$build/octave" "$build/oct" \
+    "$build/bench-octave" "$out/octave-$label.csv" "$label" "$reps"
   labels+=("$label")
 done
 "${octave[@]}" "$here/report.m" "$out" "${labels[@]}"

@@ -1,12 +1,15 @@
-## Times every module in GNU Octave against the vectorized Octave expression a user would write
-## for the same result, and against the floor: floor_module creating the same zero-filled result,
-## storing each of its elements once and reading every input element once.
+## Times every module in GNU Octave, as a MEX module and as a native module, against the
+## vectorized Octave expression a user would write for the same result, and against the floors:
+## floor_module (MEX) creating the same zero-filled result, storing each of its elements once and
+## reading every input element once, and floor_native doing the same as a native module (whose
+## result need not be cleared first, nor copied by Octave afterwards).
 ##
-##   octave-cli run_bench.m MODULE_DIR FLOOR_DIR OUT_CSV [LABEL [REPS]]
+##   octave-cli run_bench.m MEX_DIR NATIVE_DIR FLOOR_DIR OUT_CSV [LABEL [REPS]]
 ##
-## MODULE_DIR holds the linux-profile modules (build/octave); the windows-profile build beside it
-## (MODULE_DIR-windows, i.e. build/octave-windows) supplies item_pair_scatter's scatter form when
-## present. Writes one CSV row per case to OUT_CSV; LABEL names the run's memory settings.
+## MEX_DIR and NATIVE_DIR hold the linux-profile modules (build/octave, build/oct); the
+## windows-profile builds beside them (build/octave-windows, build/oct-windows) supply
+## item_pair_scatter's scatter form when present. Writes one CSV row per case to OUT_CSV; LABEL
+## names the run's memory settings.
 1;
 
 function t = median_time (f, reps)
@@ -182,6 +185,10 @@ function c = cases (has_windows)
                 "differences placed by an ndgrid index", true);
 endfunction
 
+function s = ifelse_text (condition, yes, no)
+  if (condition) s = yes; else s = no; endif
+endfunction
+
 ## Largest relative difference between two results (0 when they agree bit for bit).
 function d = difference (a, b)
   if (! isequal (size (a), size (b)))
@@ -196,17 +203,18 @@ endfunction
 ## ---- Main -----------------------------------------------------------------------------------
 
 args = argv ();
-if (numel (args) < 3)
-  error ("usage: octave-cli run_bench.m MODULE_DIR FLOOR_DIR OUT_CSV [LABEL [REPS]]");
+if (numel (args) < 4)
+  error ("usage: octave-cli run_bench.m MEX_DIR NATIVE_DIR FLOOR_DIR OUT_CSV [LABEL [REPS]]");
 endif
-module_dir = args{1};
-windows_dir = [regexprep(module_dir, '/+$', '') "-windows"];
+dirs = struct ("mex", args{1}, "native", args{2});
+windows = @(d) [regexprep(d, '/+$', '') "-windows"];
 label = "default";
-if (numel (args) >= 4) label = args{4}; endif
+if (numel (args) >= 5) label = args{5}; endif
 reps = 7;
-if (numel (args) >= 5) reps = str2double (args{5}); endif
-addpath (args{2});
-has_windows = exist (fullfile (windows_dir, "item_pair_scatter.mex"), "file") > 0;
+if (numel (args) >= 6) reps = str2double (args{6}); endif
+addpath (args{3});
+has_windows = exist (fullfile (windows (dirs.mex), "item_pair_scatter.mex"), "file") > 0 ...
+              && exist (fullfile (windows (dirs.native), "item_pair_scatter.oct"), "file") > 0;
 
 settings = "";
 for v = {"GLIBC_TUNABLES", "MALLOC_MMAP_THRESHOLD_", "MALLOC_TRIM_THRESHOLD_", "MALLOC_TOP_PAD_"}
@@ -218,37 +226,49 @@ thp = strtrim (fileread ("/sys/kernel/mm/transparent_hugepage/enabled"));
 printf ("Run '%s': %s; transparent huge pages: %s\n", label, strtrim (settings), thp);
 
 load_before = sscanf (fileread ("/proc/loadavg"), "%f", 1);
-fid = fopen (args{3}, "w");
-fprintf (fid, "label,module,form,size,module_s,octave_s,speedup,floor_s,module_over_floor,difference,expression\n");
+fid = fopen (args{4}, "w");
+fprintf (fid, ["label,module,form,size,mex_s,native_s,octave_s,speedup_mex,speedup_native," ...
+               "floor_mex_s,floor_native_s,mex_over_floor,native_over_floor,difference," ...
+               "native_same_as_mex,expression\n"]);
 for c = cases (has_windows)
-  ## Load the right build of the module: the scatter form lives in the windows build.
-  dir = module_dir;
-  if (strcmp (c.form, "scatter")) dir = windows_dir; endif
-  addpath (dir);
-  module = str2func (c.name);
   a = c.args;
-  mine = module (a{:});
+  ## Each build of the module in turn (both are called c.name): loaded, checked, timed, unloaded.
+  ## The scatter form lives in the windows builds.
+  t = struct ();
+  result = struct ();
+  for kind = {"mex", "native"}
+    dir = dirs.(kind{1});
+    if (strcmp (c.form, "scatter")) dir = windows (dir); endif
+    addpath (dir);
+    module = str2func (c.name);
+    result.(kind{1}) = module (a{:});
+    t.(kind{1}) = median_time (@() module (a{:}), reps);
+    clear (c.name);
+    rmpath (dir);
+  endfor
   theirs = c.expr (a{:});
-  diff = difference (mine, theirs);
-  clear mine theirs;
-  t_module = median_time (@() module (a{:}), reps);
+  diff = difference (result.native, theirs);
+  same = isequal (typecast (result.native(:), "uint64"), typecast (result.mex(:), "uint64"));
+  shape = size (result.native);
+  clear theirs result;
   t_octave = median_time (@() c.expr (a{:}), reps);
-  t_floor = NaN;
+  [floor_mex, floor_oct] = deal (NaN);
   if (c.has_floor)
     arrays = a(cellfun (@(x) numel (x) > 1, a));
-    shape = size (module (a{:}));
-    t_floor = median_time (@() floor_module (shape(1), shape(2), arrays{:}), reps);
+    floor_mex = median_time (@() floor_module (shape(1), shape(2), arrays{:}), reps);
+    floor_oct = median_time (@() floor_native (shape(1), shape(2), arrays{:}), reps);
   endif
-  clear (c.name);                         # unload it: both builds are called item_pair_scatter
-  rmpath (dir);
   name = c.name;
   if (! isempty (c.form)) name = sprintf ("%s (%s)", c.name, c.form); endif
-  printf ("%-40s %-16s module %9.3f ms  octave %9.3f ms  speed-up %7.2f  floor %9.3f ms  module/floor %5.2f  diff %.1e\n",
-          name, c.label, t_module*1e3, t_octave*1e3, t_octave/t_module, t_floor*1e3,
-          t_module/t_floor, diff);
-  fprintf (fid, "%s,%s,%s,%s,%.9g,%.9g,%.6g,%.9g,%.6g,%.3g,\"%s\"\n", label, c.name, c.form,
-           c.label, t_module, t_octave, t_octave/t_module, t_floor, t_module/t_floor, diff,
-           strrep (c.note, "\"", "'"));
+  printf (["%-36s %-14s mex %8.3f ms  native %8.3f ms  octave %8.3f ms  speed-up %6.2f / %6.2f" ...
+           "  floor %8.3f / %8.3f ms  over floor %5.2f / %5.2f  diff %.1e%s\n"],
+          name, c.label, t.mex*1e3, t.native*1e3, t_octave*1e3, t_octave/t.mex,
+          t_octave/t.native, floor_mex*1e3, floor_oct*1e3, t.mex/floor_mex, t.native/floor_oct,
+          diff, ifelse_text (same, "", "  NATIVE DIFFERS FROM MEX"));
+  fprintf (fid, "%s,%s,%s,%s,%.9g,%.9g,%.9g,%.6g,%.6g,%.9g,%.9g,%.6g,%.6g,%.3g,%d,\"%s\"\n",
+           label, c.name, c.form, c.label, t.mex, t.native, t_octave, t_octave/t.mex,
+           t_octave/t.native, floor_mex, floor_oct, t.mex/floor_mex, t.native/floor_oct, diff,
+           same, strrep (c.note, "\"", "'"));
 endfor
 fprintf (fid, "# %s; transparent huge pages: %s; %s, load average %.2f before the run, %.2f after\n",
          strtrim (settings), thp, datestr (now (), "yyyy-mm-dd HH:MM"), load_before,
