@@ -33,6 +33,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #if defined(PK_HOST_OCTAVE)
@@ -119,10 +120,21 @@ public:
 private:
     void check_scalar(int pos, const char *expected) const;
     void check_dim(int64_t value, const char *text, const char *which) const;
+    // How the sizes named in `formula` were converted, where the conversion changed them, as
+    // sentences for the end of a message ("" when none was).
+    std::string conversions(const char *formula) const;
+
+    // A size argument whose value the conversion changed (NaN, 2.5, 1e10).
+    struct Converted {
+        int pos;
+        double value;
+        int32_t size;
+    };
 
     const char *module_;
     const char *const *names_;
     Call &call_;
+    std::vector<Converted> converted_;
     std::unique_ptr<double[]> scratch_;
 #if defined(PK_HOST_OCTAVE)
     std::vector<NDArray> held_;  // the arrays whose data the kernel reads
