@@ -106,8 +106,9 @@ bench-readme:
 dist:
 	tools/make-dist.sh $(BUILD_DIR)
 
+# pairkernels_demo (toolbox/, copied beside the modules) on the Octave MEX modules.
 demo: build
-	$(OCTAVE) demo/demo.m $(BUILD_DIR)/octave
+	$(OCTAVE) --eval "pairkernels_demo ('$(BUILD_DIR)/octave')"
 
 clean:
 	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_BUILD_DIR) $(ARM_BUILD_DIR)
