@@ -141,6 +141,16 @@ private:
 #endif
 };
 
+// Lets the user stop a long call (Ctrl-C) where the host offers that to compiled code: in the
+// native Octave build it ends the call with Octave's interrupt when one is pending (the Gateway
+// and the result are released as the interrupt unwinds); MEX hosts offer no such check, and
+// there it does nothing. A kernel calls it between chunks of work, never inside a sum.
+#if defined(PK_HOST_OCTAVE)
+inline void poll() { octave_quit(); }
+#else
+inline void poll() {}
+#endif
+
 }  // namespace pk
 
 // The module's entry point, written once after its kernel:

@@ -27,13 +27,24 @@ const char *const kArgNames[NARGS] = {"N", "K", "A", "B"};
 //
 // Elements are independent, so they go L at a time, one per vector lane: each still gets its own
 // K loads, additions and stores, only L of them share an instruction.
+//
+// N*K repetitions can take days (N = 10^6, K = 2^31 - 1), so between elements, about every 2^24
+// repetitions, the host may stop the call (pk::poll: Ctrl-C in the native Octave build, nothing
+// for MEX hosts). An element's repetitions are never cut, and no value depends on the polls.
+constexpr int64_t kPollEvery = int64_t{1} << 24;
+
 struct Repeat {
     template <class Target>
     static PK_INLINE void run(int64_t n, int32_t K, const double *A, const double *B, double *C) {
         constexpr int L = Target::lanes;
         typedef typename pk::simd::Vec<L>::type V;
+        int64_t work = 0;  // repetitions since the last poll
         int64_t i = 0;
         for (; i + L <= n; i += L) {
+            if ((work += K) >= kPollEvery) {
+                work = 0;
+                pk::poll();
+            }
             const V zero = {};
             pk::simd::store(C + i, zero);
             for (int32_t rep = 0; rep < K; ++rep) {
@@ -45,6 +56,10 @@ struct Repeat {
             }
         }
         for (; i < n; ++i) {
+            if ((work += K) >= kPollEvery) {
+                work = 0;
+                pk::poll();
+            }
             C[i] = 0.0;
             for (int32_t rep = 0; rep < K; ++rep) {
                 __asm__ __volatile__("" ::: "memory");

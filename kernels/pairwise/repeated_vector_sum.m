@@ -6,6 +6,10 @@
 %   stored K times, so K sets the amount of work (N*K additions) while the values depend on K
 %   only through its sign: K <= 0 leaves every element +0.
 %
+%   The work can be large: N = 1e6 with K = 2147483647 takes days. The native Octave build
+%   (the package's, build/oct) stops such a call at Ctrl-C, between elements; a MEX file
+%   (MATLAB, or a MEX build in Octave) cannot be interrupted and runs to the end.
+%
 %   Arguments:
 %     N  length of the vectors, numeric scalar
 %     K  repeat count, numeric scalar
