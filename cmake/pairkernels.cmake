@@ -184,7 +184,7 @@ function(pairkernels_add_toolbox host profiles)
     set(target ${host}_${profile}_pairkernels_version)
     _pairkernels_module_target(${target} ${toolbox}/pairkernels_version.cpp ${host} ${profile}
       ${outdir} ${suffix})
-    target_compile_definitions(${target} PRIVATE PK_VERSION="${PROJECT_VERSION}")
+    target_compile_definitions(${target} PRIVATE PK_VERSION=${PROJECT_VERSION})
     set(files)
     foreach(name IN ITEMS pairkernels_version pairkernels_demo)
       add_custom_command(OUTPUT ${outdir}/${name}.m

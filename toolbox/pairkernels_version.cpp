@@ -17,9 +17,13 @@ namespace {
 enum { NARGS = 0 };
 const char *const *const kArgNames = nullptr;
 
+// The release, given by the build as a bare token (-DPK_VERSION=0.1.0): no quotes to lose on
+// their way through mkoctfile's or mex's command line.
 #if !defined(PK_VERSION)
-#error "PK_VERSION must name the release, e.g. -DPK_VERSION=\"0.1.0\""
+#error "PK_VERSION must name the release, e.g. -DPK_VERSION=0.1.0"
 #endif
+#define PK_TEXT_OF(x) #x
+#define PK_TEXT(x) PK_TEXT_OF(x)
 
 #if defined(PK_PROFILE_WINDOWS)
 const char kProfile[] = "windows";
@@ -35,7 +39,7 @@ const char *const kFields[] = {"version", "profile", "simd", "host"};
 
 // The field values, in kFields' order.
 void describe(const char *values[4], const char *host) {
-    values[0] = PK_VERSION;
+    values[0] = PK_TEXT(PK_VERSION);
     values[1] = kProfile;
     values[2] = pk::simd::name(pk::simd::chosen());
     values[3] = host;
