@@ -231,3 +231,12 @@ end
 show('pair_residual(2, ...)', pair_residual(2, [10 30; 20 40], [1 2], [1 1 1 1], [3 5], 1));
 show('pair_matrix_step(2, 0.5, P, Q)', pair_matrix_step(2, 0.5, [1 2; 3 4], [2 2; 2 2]));
 end
+
+%!test
+%! ## every stage of the pipeline agrees with its plain computation, bit for bit
+%! shown = evalc ("ok = pairkernels_demo ();");
+%! assert (ok);
+%! assert (numel (strfind (shown, "same bits")), 7);
+%! assert (isempty (strfind (shown, "max abs diff")));
+%! ## and every module was called once
+%! assert (! isempty (strfind (shown, "pair_matrix_step(2, 0.5, P, Q)")));

@@ -146,7 +146,7 @@ for k = 1:numel(modules)
     end
     out{end + 1} = sprintf('%%   %-28s - %s', m.name, summary(m.help, m.name)); %#ok<AGROW>
 end
-out{end + 1} = '% This build';
+out{end + 1} = '% Version and demo';
 for k = 1:numel(extras)
     help = help_block(fullfile(root, 'toolbox', [extras{k} '.m']));
     out{end + 1} = sprintf('%%   %-28s - %s', extras{k}, summary(help, extras{k})); %#ok<AGROW>
@@ -171,7 +171,7 @@ for k = 1:numel(modules)
     end
     out{end + 1} = [' ' m.name]; %#ok<AGROW>
 end
-out{end + 1} = 'This build';
+out{end + 1} = 'Version and demo';
 out{end + 1} = [' ' strjoin(extras, ' ')];
 write_lines(file, out);
 end
