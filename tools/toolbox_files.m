@@ -1,8 +1,9 @@
-function toolbox_files(root, outdir, profile, files)
+function toolbox_files(root, outdir, profile, files, names)
 %toolbox_files  Write the toolbox files of a build from the module table and the help texts.
 %
 %   toolbox_files(ROOT, OUTDIR, PROFILE)
 %   toolbox_files(ROOT, OUTDIR, PROFILE, FILES)
+%   toolbox_files(ROOT, OUTDIR, PROFILE, FILES, NAMES)
 %
 %   ROOT is the source tree, OUTDIR the folder that receives the files, PROFILE the build's
 %   platform behaviour ('linux', 'windows' or 'macos'). FILES lists what to write (default
@@ -14,6 +15,7 @@ function toolbox_files(root, outdir, profile, files)
 %                              form PROFILE builds, its arguments by position with their kinds
 %                              and the descriptions of its help text
 %     INDEX                    the Octave package's function index
+%   NAMES, a cell array of module names, limits the modules listed (default: all of the table).
 %
 %   The module table is kernels/modules.txt, the help texts kernels/<folder>/<module>.m and
 %   toolbox/<function>.m. Used by CMake, tools/make-dist.sh and build_pairkernels, in GNU Octave
@@ -23,6 +25,9 @@ if nargin < 4
     files = {'Contents.m', 'functionSignatures.json'};
 end
 modules = read_table(root, profile);
+if nargin >= 5
+    modules = modules(ismember({modules.name}, names));
+end
 extras = {'pairkernels_version', 'pairkernels_demo'};
 for k = 1:numel(files)
     switch files{k}
