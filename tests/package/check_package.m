@@ -108,7 +108,7 @@ endfor
 desc = fileread (fullfile (installed.dir, "packinfo", "DESCRIPTION"));
 url = regexp (desc, '(?m)^Url:\s*(\S+)', "tokens", "once");
 check (! isempty (url), "DESCRIPTION has no Url");
-check (! isempty (regexp (desc, '(?m)^Maintainer:.*<[^@>\s]+@[^>\s]+>', "once")),
+check (! isempty (regexp (desc, '(?m)^Maintainer:[^\n]*<[^@>\s]+@[^>\s]+>', "once")),
        "DESCRIPTION: no maintainer address");
 shown = evalc ("news pairkernels");
 check (! isempty (strfind (shown, ["pairkernels " installed.version])), "news:\n%s", shown);
