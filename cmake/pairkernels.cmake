@@ -21,6 +21,10 @@ endif()
 # <profile> the stand-in-host modules, beside the stand-in host libraries in .../standin/lib.
 include(GNUInstallDirs)
 set(PAIRKERNELS_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/pairkernels)
+# The licence, release notes and citation go to <libdir>/pairkernels, with the components that
+# install modules for users (octave, matlab).
+set(PAIRKERNELS_NOTES ${PROJECT_SOURCE_DIR}/COPYING ${PROJECT_SOURCE_DIR}/NEWS
+  ${PROJECT_SOURCE_DIR}/CITATION)
 
 function(_pairkernels_module_target target source host profile outdir suffix)
   add_library(${target} MODULE ${source})
@@ -207,4 +211,5 @@ function(pairkernels_add_toolbox host profiles)
       install(FILES ${files} COMPONENT octave DESTINATION ${PAIRKERNELS_INSTALL_DIR}/${host})
     endif()
   endforeach()
+  install(FILES ${PAIRKERNELS_NOTES} COMPONENT octave DESTINATION ${PAIRKERNELS_INSTALL_DIR})
 endfunction()

@@ -42,6 +42,10 @@ for f in octave/pairkernels_version.mex oct/pairkernels_version.oct; do
   done
 done
 
+for f in COPYING NEWS CITATION; do
+  cmp -s "$root/$f" "$source/$f" || { echo "not installed: $root/$f" >&2; exit 1; }
+done
+
 # Octave modules: their help examples, from each installed folder only.
 profile=$(sed -n 's/^PAIRKERNELS_PROFILE:[A-Z]*=//p' "$build/CMakeCache.txt")
 for kind in octave oct; do
