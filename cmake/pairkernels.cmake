@@ -44,9 +44,10 @@ function(_pairkernels_module_target target source host profile outdir suffix)
     if(host STREQUAL "oct")
       set(map ${PROJECT_BINARY_DIR}/generated/oct-${name}.map)
       file(CONFIGURE OUTPUT ${map} CONTENT "{\n  global: G${name};\n  local: *;\n};\n")
-      # The help text is the function's docstring (Octave reads no .m beside a .oct for help).
+      # The help text is the function's docstring (Octave reads no .m beside a .oct for help);
+      # one file per target, as the profiles' targets of a module may be built at once.
       get_filename_component(folder ${source} DIRECTORY)
-      set(help ${PROJECT_BINARY_DIR}/generated/help/${name}.help.inc)
+      set(help ${PROJECT_BINARY_DIR}/generated/help/${target}.help.inc)
       add_custom_command(OUTPUT ${help}
         COMMAND ${CMAKE_COMMAND} -DIN=${folder}/${name}.m -DOUT=${help}
           -P ${PROJECT_SOURCE_DIR}/cmake/help-text.cmake
