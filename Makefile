@@ -95,8 +95,8 @@ bench-octave: build
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target pairkernels_octave_floor
 	bench/octave/run.sh $(BUILD_DIR) $(BENCH_RESULTS)
 
-# Both benchmarks, one after the other, then their tables and chart into the README's performance
-# section.
+# Both benchmarks, one after the other, then their tables into docs/performance.md and their chart
+# into docs/octave-bench.png (which the README shows).
 bench-readme:
 	$(MAKE) bench
 	$(MAKE) bench-octave
@@ -106,8 +106,9 @@ bench-readme:
 dist:
 	tools/make-dist.sh $(BUILD_DIR)
 
+# pairkernels_demo (toolbox/, copied beside the modules) on the Octave MEX modules.
 demo: build
-	$(OCTAVE) demo/demo.m $(BUILD_DIR)/octave
+	$(OCTAVE) --eval "pairkernels_demo ('$(BUILD_DIR)/octave')"
 
 clean:
 	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_BUILD_DIR) $(ARM_BUILD_DIR)

@@ -6,8 +6,11 @@ function built = build_pairkernels(varargin)
 %   built = build_pairkernels(...)
 %
 %   Compiles every module (or the ones named) from the sources beside this file, in MATLAB or
-%   GNU Octave, and puts each module file and its help text into one folder. Add that folder to
-%   the path to call the modules: addpath(DIR). In MATLAB the modules are MEX files; in GNU
+%   GNU Octave, and puts each module file and its help text into one folder, with the toolbox
+%   files: pairkernels_version (compiled the same way), pairkernels_demo, Contents.m (help
+%   <folder name> lists the modules built) and functionSignatures.json (MATLAB's argument hints
+%   for this profile's forms). Add that folder to the path to call the modules: addpath(DIR).
+%   In MATLAB the modules are MEX files; in GNU
 %   Octave they are native Octave functions (.oct, built with mkoctfile), which return their
 %   results without the copy Octave makes of every MEX result, unless 'mex' asks for MEX files.
 %   Both compute the same bits and raise the same errors.
@@ -24,13 +27,15 @@ function built = build_pairkernels(varargin)
 %     'verbose'  true prints the compiler commands (default: false)
 %
 %   Every module is compiled together with the shared gateway (gateway/gateway.cpp) and the
-%   kernels' choice of instruction set (simd/cpu.cpp), with floating-point contraction and
-%   fast-math turned off, so that every product is rounded before it is added and results are
-%   the same bits on every platform:
-%     GCC and Clang  -ffp-contract=off -fno-fast-math (MATLAB: CXXFLAGS; Octave: the CXXFLAGS
-%                    environment variable that mkoctfile reads, restored afterwards)
-%     MSVC           /fp:precise (COMPFLAGS); a configuration with /fp:fast is refused
-%   MATLAB also gets -R2017b, so that a complex argument is read through its real part.
+%   kernels' choice of instruction set (simd/cpu.cpp) by GCC or Clang, with -ffp-contract=off
+%   -fno-fast-math (MATLAB: CXXFLAGS; Octave: the CXXFLAGS environment variable that mkoctfile
+%   reads, restored afterwards), so that every product is rounded before it is added and
+%   results are the same bits on every platform (a NaN result at the same position, its sign
+%   and payload not guaranteed). A compiler configured with -ffast-math, -Ofast or
+%   -ffp-contract=fast is refused (pairkernels:build:fastMath). The sources use GCC and Clang
+%   extensions: Microsoft Visual C++ is refused (pairkernels:build:compiler); on Windows use
+%   MinGW-w64 (MATLAB's "MATLAB Support for MinGW-w64 C/C++ Compiler"). MATLAB also gets
+%   -R2017b, so that a complex argument is read through its real part.
 %
 %   Each build is checked: the compiler's status, and that the module file exists and was
 %   written by this build. The modules that failed are listed and the function stops with the
@@ -65,6 +70,13 @@ if ~exist(opts.outdir, 'dir')
     end
 end
 
+% The version function is built like the modules, after them, but is not one of them.
+sources = cellfun(@(e) fullfile(root, 'kernels', [e '.cpp']), entries, 'UniformOutput', false);
+helps = cellfun(@(e) fullfile(root, 'kernels', [e '.m']), entries, 'UniformOutput', false);
+targets = [names, {'pairkernels_version'}];
+sources{end + 1} = fullfile(root, 'toolbox', 'pairkernels_version.cpp');
+helps{end + 1} = fullfile(root, 'toolbox', 'pairkernels_version.m');
+
 gateway_dir = fullfile(root, 'gateway');
 simd_dir = fullfile(root, 'simd');
 shared_src = {fullfile(gateway_dir, 'gateway.cpp'), fullfile(simd_dir, 'cpu.cpp')};
@@ -95,17 +107,21 @@ fprintf('pairkernels: building %d module(s) for the %s profile with %s into %s\n
 
 built = {};
 failed = {};
-for k = 1:numel(names)
-    name = names{k};
-    src = fullfile(root, 'kernels', [entries{k} '.cpp']);
+for k = 1:numel(targets)
+    name = targets{k};
+    src = sources{k};
     out = fullfile(opts.outdir, [name ext]);
+    defines = common;
+    if k > numel(names)
+        defines{end + 1} = ['-DPK_VERSION=' project_version(root)]; %#ok<AGROW>
+    end
     [fresh, started] = remove_previous(name, out);
     try
         if native
             % Octave's native API (-DPK_HOST_OCTAVE), the help text as the docstring: a staged
             % source names the file holding it and includes the module's source.
-            wrapper = stage_native(stage, src, name, help_text(root, entries{k}));
-            args = [common, {'-DPK_HOST_OCTAVE', ['-I' stage], '-o', out, wrapper}, shared_src];
+            wrapper = stage_native(stage, src, name, help_text(helps{k}));
+            args = [defines, {'-DPK_HOST_OCTAVE', ['-I' stage], '-o', out, wrapper}, shared_src];
             if opts.verbose
                 args{end+1} = '--verbose'; %#ok<AGROW>
             end
@@ -114,7 +130,7 @@ for k = 1:numel(names)
                 fprintf('%s\n', text);
             end
         elseif in_octave
-            args = [{'--mex'}, common, {'-o', out, src}, shared_src];
+            args = [{'--mex'}, defines, {'-o', out, src}, shared_src];
             if opts.verbose
                 args{end+1} = '--verbose'; %#ok<AGROW>
             end
@@ -123,7 +139,7 @@ for k = 1:numel(names)
                 fprintf('%s\n', text);
             end
         else
-            args = [flags, common, {'-outdir', opts.outdir, '-output', name, src}, shared_src];
+            args = [flags, defines, {'-outdir', opts.outdir, '-output', name, src}, shared_src];
             if opts.verbose
                 args{end+1} = '-v'; %#ok<AGROW>
             end
@@ -135,14 +151,17 @@ for k = 1:numel(names)
         status = 1;
     end
     if status == 0 && was_written(out, fresh, started)
-        copy_help(root, entries{k}, opts.outdir, name);
-        built{end+1} = out; %#ok<AGROW>
+        copy_help(helps{k}, opts.outdir, name);
+        if k <= numel(names)
+            built{end+1} = out; %#ok<AGROW>
+        end
         fprintf('  built   %s\n', [name ext]);
     else
         failed{end+1} = name; %#ok<AGROW>
         fprintf('  FAILED  %s\n', name);
     end
 end
+write_toolbox(root, opts.outdir, opts.profile, names);
 
 fprintf('pairkernels: %d of %d module(s) built', numel(built), numel(names));
 if isempty(failed)
@@ -256,20 +275,23 @@ if isempty(cc)
     error('pairkernels:build:noCompiler', ...
           'No C++ compiler is selected for mex: run "mex -setup C++" first.');
 end
-refuse_fast_math(cc.Details.CompilerFlags);
 if strncmpi(cc.Manufacturer, 'Microsoft', 9)
-    flags = {'COMPFLAGS=$COMPFLAGS /fp:precise /std:c++17'};
-else
-    flags = {'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math'};
+    error('pairkernels:build:compiler', ...
+          ['mex is set up with %s, but the sources need GCC or Clang (vector types, ' ...
+           '__builtin_mul_overflow, cpuid.h, inline asm). On Windows install MinGW-w64 ' ...
+           '(the add-on "MATLAB Support for MinGW-w64 C/C++ Compiler") and select it with ' ...
+           '"mex -setup C++".'], cc.Name);
 end
+refuse_fast_math(cc.Details.CompilerFlags);
+flags = {'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math'};
 if ~verLessThan('matlab', '9.4')   % R2018a introduced the API choice; R2017b is its old API
     flags = [{'-R2017b'}, flags];
 end
 end
 
 function refuse_fast_math(configured)
-bad = regexp(configured, '(-ffast-math|-Ofast|-ffp-contract=fast|-funsafe-math\S*|/fp:fast)', ...
-             'match', 'once');
+bad = regexp(configured, '(-ffast-math|-Ofast|-ffp-contract=fast|-funsafe-math\S*)', 'match', ...
+             'once');
 if ~isempty(bad)
     error('pairkernels:build:fastMath', ...
           ['The compiler is configured with %s, which changes results; remove it from the ' ...
@@ -296,9 +318,10 @@ info = dir(out);
 ok = numel(info) == 1 && (removed || info.datenum >= started - 2 / 86400);
 end
 
-% The help block of a module's help file: its leading % lines, without the %.
-function text = help_text(root, entry)
-lines = regexp(fileread(fullfile(root, 'kernels', [entry '.m'])), '\r?\n', 'split');
+% The help block of a help file: its leading % lines, without the %. A blank line ends it, before
+% the file's %! tests.
+function text = help_text(file)
+lines = regexp(fileread(file), '\r?\n', 'split');
 text = '';
 for k = 1:numel(lines)
     if ~strncmp(lines{k}, '%', 1)
@@ -327,10 +350,29 @@ if exist(stage, 'dir')
 end
 end
 
-function copy_help(root, entry, outdir, name)
-help_src = fullfile(root, 'kernels', [entry '.m']);
+function copy_help(help_src, outdir, name)
 help_dst = fullfile(outdir, [name '.m']);
 if exist(help_src, 'file') && ~strcmp(help_src, help_dst)
     copyfile(help_src, help_dst);
 end
+end
+
+% The release, from the project's CMakeLists.txt.
+function v = project_version(root)
+t = regexp(fileread(fullfile(root, 'CMakeLists.txt')), ...
+           'project\(pairkernels VERSION ([0-9.]+)', 'tokens', 'once');
+v = t{1};
+end
+
+% pairkernels_demo, Contents.m and functionSignatures.json of the modules built (NAMES), for
+% PROFILE, from tools/toolbox_files.m.
+function write_toolbox(root, outdir, profile, names)
+demo = fullfile(root, 'toolbox', 'pairkernels_demo.m');
+if ~strcmp(demo, fullfile(outdir, 'pairkernels_demo.m'))
+    copyfile(demo, outdir);
+end
+tools = fullfile(root, 'tools');
+addpath(tools);
+restore = onCleanup(@() rmpath(tools)); %#ok<NASGU>
+toolbox_files(root, outdir, profile, {'Contents.m', 'functionSignatures.json'}, names);
 end

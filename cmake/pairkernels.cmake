@@ -2,6 +2,10 @@
 # linked with the host's build of the shared gateway layer into a loadable file that exports its
 # entry point only: mexFunction for the MEX hosts (standin, octave), G<module>, the function
 # installer of a DEFUN_DLD function, for the native Octave build (oct).
+#
+# Beside the modules, each Octave folder gets the toolbox: pairkernels_version (a compiled
+# function built like the modules, not one of them), pairkernels_demo.m, Contents.m and
+# functionSignatures.json (tools/toolbox_files.m, from the module table and the help texts).
 
 set(PAIRKERNELS_PROFILES linux windows macos)
 
@@ -17,6 +21,10 @@ endif()
 # <profile> the stand-in-host modules, beside the stand-in host libraries in .../standin/lib.
 include(GNUInstallDirs)
 set(PAIRKERNELS_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/pairkernels)
+# The licence, release notes and citation go to <libdir>/pairkernels, with the components that
+# install modules for users (octave, matlab).
+set(PAIRKERNELS_NOTES ${PROJECT_SOURCE_DIR}/COPYING ${PROJECT_SOURCE_DIR}/NEWS
+  ${PROJECT_SOURCE_DIR}/CITATION)
 
 function(_pairkernels_module_target target source host profile outdir suffix)
   add_library(${target} MODULE ${source})
@@ -36,10 +44,11 @@ function(_pairkernels_module_target target source host profile outdir suffix)
     if(host STREQUAL "oct")
       set(map ${PROJECT_BINARY_DIR}/generated/oct-${name}.map)
       file(CONFIGURE OUTPUT ${map} CONTENT "{\n  global: G${name};\n  local: *;\n};\n")
-      # The help text is the function's docstring (Octave reads no .m beside a .oct for help).
+      # The help text is the function's docstring (Octave reads no .m beside a .oct for help);
+      # one file per target, as the profiles' targets of a module may be built at once.
       get_filename_component(folder ${source} DIRECTORY)
       if(EXISTS ${folder}/${name}.m)
-        set(help ${PROJECT_BINARY_DIR}/generated/help/${name}.help.inc)
+        set(help ${PROJECT_BINARY_DIR}/generated/help/${target}.help.inc)
         add_custom_command(OUTPUT ${help}
           COMMAND ${CMAKE_COMMAND} -DIN=${folder}/${name}.m -DOUT=${help}
             -P ${PROJECT_SOURCE_DIR}/cmake/help-text.cmake
@@ -124,6 +133,7 @@ function(pairkernels_add_host host)
     if(PAIRKERNELS_TESTS)
       set(profiles ${PAIRKERNELS_PROFILES})
     endif()
+    pairkernels_add_toolbox(${host} "${profiles}")
   endif()
 
   foreach(entry IN LISTS PAIRKERNELS_MODULES)
@@ -163,4 +173,51 @@ function(pairkernels_add_host host)
   if(help_files)
     add_custom_target(pairkernels_${host}_help ALL DEPENDS ${help_files})
   endif()
+endfunction()
+
+# The toolbox beside one Octave host's modules, in each of `profiles`: pairkernels_version, the
+# demo, Contents.m and functionSignatures.json.
+function(pairkernels_add_toolbox host profiles)
+  find_program(OCTAVE_CLI octave-cli REQUIRED)
+  if(host STREQUAL "oct")
+    set(suffix ".oct")
+  else()
+    set(suffix ".mex")
+  endif()
+  set(toolbox ${PROJECT_SOURCE_DIR}/toolbox)
+  set(inputs ${PAIRKERNELS_MODULE_TABLE} ${PROJECT_SOURCE_DIR}/tools/toolbox_files.m
+    ${PROJECT_SOURCE_DIR}/CMakeLists.txt ${toolbox}/pairkernels_version.m
+    ${toolbox}/pairkernels_demo.m)
+  foreach(entry IN LISTS PAIRKERNELS_MODULES)
+    list(APPEND inputs ${PROJECT_SOURCE_DIR}/kernels/${entry}.m)
+  endforeach()
+  foreach(profile IN LISTS profiles)
+    pairkernels_octave_dir(outdir ${profile} ${host})
+    set(target ${host}_${profile}_pairkernels_version)
+    _pairkernels_module_target(${target} ${toolbox}/pairkernels_version.cpp ${host} ${profile}
+      ${outdir} ${suffix})
+    target_compile_definitions(${target} PRIVATE PK_VERSION=${PROJECT_VERSION})
+    set(files)
+    foreach(name IN ITEMS pairkernels_version pairkernels_demo)
+      add_custom_command(OUTPUT ${outdir}/${name}.m
+        COMMAND ${CMAKE_COMMAND} -E copy ${toolbox}/${name}.m ${outdir}/${name}.m
+        DEPENDS ${toolbox}/${name}.m)
+      list(APPEND files ${outdir}/${name}.m)
+    endforeach()
+    set(call "addpath('${PROJECT_SOURCE_DIR}/tools'); ")
+    string(APPEND call "toolbox_files('${PROJECT_SOURCE_DIR}', '${outdir}', '${profile}')")
+    add_custom_command(OUTPUT ${outdir}/Contents.m ${outdir}/functionSignatures.json
+      COMMAND ${OCTAVE_CLI} --norc --no-history --quiet --eval "${call}"
+      DEPENDS ${inputs}
+      COMMENT "Contents.m and functionSignatures.json for ${outdir}"
+      VERBATIM)
+    list(APPEND files ${outdir}/Contents.m ${outdir}/functionSignatures.json)
+    add_custom_target(pairkernels_${host}_${profile}_toolbox ALL DEPENDS ${files})
+    if(profile STREQUAL PAIRKERNELS_PROFILE)
+      install(TARGETS ${target} COMPONENT octave
+        LIBRARY DESTINATION ${PAIRKERNELS_INSTALL_DIR}/${host})
+      install(FILES ${files} COMPONENT octave DESTINATION ${PAIRKERNELS_INSTALL_DIR}/${host})
+    endif()
+  endforeach()
+  install(FILES ${PAIRKERNELS_NOTES} COMPONENT octave DESTINATION ${PAIRKERNELS_INSTALL_DIR})
 endfunction()

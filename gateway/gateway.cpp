@@ -1,6 +1,8 @@
 #include "gateway.h"
 
+#include <cctype>
 #include <cinttypes>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +65,27 @@ double first_value(Arg a) { return mxGetScalar(a); }
 // array of exactly one element is taken as a scalar.
 bool is_scalar_argument(Arg a) { return numeric_or_logical(a) && !is_sparse(a) && numel(a) == 1; }
 
+// A double as a message shows it: NaN, Inf, -Inf, or the shorter of %.15g and %.17g that reads
+// back as the same value.
+std::string number(double v) {
+    if (std::isnan(v)) return "NaN";
+    if (std::isinf(v)) return v > 0 ? "Inf" : "-Inf";
+    char s[32];
+    std::snprintf(s, sizeof s, "%.15g", v);
+    if (std::strtod(s, nullptr) != v) std::snprintf(s, sizeof s, "%.17g", v);
+    return s;
+}
+
+// Whether `formula` ("N*N*K") names the size `name` ("N"), as a whole word.
+bool mentions(const char *formula, const char *name) {
+    const std::size_t n = std::strlen(name);
+    for (const char *p = std::strstr(formula, name); p; p = std::strstr(p + 1, name)) {
+        const bool starts = p == formula || !std::isalnum(static_cast<unsigned char>(p[-1]));
+        if (starts && !std::isalnum(static_cast<unsigned char>(p[n]))) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int32_t to_size(double v) {
@@ -81,11 +104,10 @@ int64_t dim(int64_t a, int64_t b, int64_t c) { return saturating_mul(saturating_
 Gateway::Gateway(const char *module, const char *const *names, int nargs, Call &call)
     : module_(module), names_(names), call_(call) {
     const int given = nargs_given(call), asked = nouts_asked(call);
-    if (given < nargs) {
-        fail("nargin", "%s expects %d input argument%s, got %d.", module, nargs,
-             nargs == 1 ? "" : "s", given);
-    }
-    if (asked > 1) fail("nargout", "%s returns one output, %d were requested.", module, asked);
+    if (given < nargs)
+        fail("nargin", "Not enough input arguments: %d expected, got %d.", nargs, given);
+    if (asked > 1)
+        fail("nargout", "Too many output arguments: one is returned, %d were requested.", asked);
 #if defined(PK_HOST_OCTAVE)
     held_.reserve(static_cast<std::size_t>(nargs));
 #endif
@@ -107,7 +129,29 @@ void Gateway::check_scalar(int pos, const char *expected) const {
 
 int32_t Gateway::size(int pos) {
     check_scalar(pos, "a numeric scalar size");
-    return to_size(first_value(argument(call_, pos)));
+    const double v = first_value(argument(call_, pos));
+    const int32_t n = to_size(v);
+    if (!(v == n)) converted_.push_back(Converted{pos, v, n});  // NaN is never equal
+    return n;
+}
+
+std::string Gateway::conversions(const char *formula) const {
+    std::string text;
+    for (const Converted &c : converted_) {
+        if (!mentions(formula, names_[c.pos])) continue;
+        const std::string value = number(c.value);
+        char s[200];
+        if (c.size == INT32_MIN && !(c.value > -2147483649.0 && c.value < -2147483647.0))
+            std::snprintf(s, sizeof s,
+                          " %s = %s converts to -2147483648 (as do NaN, Inf, -Inf and every size"
+                          " outside -2147483648 ... 2147483647).",
+                          names_[c.pos], value.c_str());
+        else
+            std::snprintf(s, sizeof s, " %s = %s is truncated toward zero to %d.", names_[c.pos],
+                          value.c_str(), c.size);
+        text += s;
+    }
+    return text;
 }
 
 double Gateway::scalar(int pos) {
@@ -137,14 +181,14 @@ void Gateway::need(const Array &a, int64_t count, const char *what) {
     if (a.numel < count)
         fail("tooShort",
              "Argument %d (%s) must hold at least %s = %" PRId64 " elements, it holds %" PRId64
-             ".",
-             a.pos + 1, names_[a.pos], what, count, a.numel);
+             ".%s",
+             a.pos + 1, names_[a.pos], what, count, a.numel, conversions(what).c_str());
 }
 
 void Gateway::need_index(int pos, int32_t value, int32_t count) {
     if (value < 0 || value >= count)
-        fail("outOfRange", "Argument %d (%s) must be an index in 0 ... %d, got %d.", pos + 1,
-             names_[pos], count - 1, value);
+        fail("outOfRange", "Argument %d (%s) must be an index in 0 ... %d, got %d.%s", pos + 1,
+             names_[pos], count - 1, value, conversions(names_[pos]).c_str());
 }
 
 double *Gateway::scratch(int64_t count) {
@@ -153,20 +197,19 @@ double *Gateway::scratch(int64_t count) {
     if (static_cast<uint64_t>(count) <= limit)
         scratch_.reset(new (std::nothrow) double[static_cast<std::size_t>(count)]);
     if (!scratch_)
-        fail("outOfMemory", "%s could not allocate %" PRId64 " doubles of working storage.",
-             module_, count);
+        fail("outOfMemory", "Could not allocate %" PRId64 " doubles of working storage.", count);
     return scratch_.get();
 }
 
 void Gateway::check_dim(int64_t value, const char *text, const char *which) const {
     if (value < 0)
         fail("negativeSize",
-             "The result would have %s = %" PRId64 " %s; a dimension cannot be negative.", text,
-             value, which);
+             "The result would have %s = %" PRId64 " %s; a dimension cannot be negative.%s", text,
+             value, which, conversions(text).c_str());
     if (value > kMaxDim)
         fail("tooLarge",
-             "The result would have %s = %" PRId64 " %s; at most 2147483647 are supported.",
-             text, value, which);
+             "The result would have %s = %" PRId64 " %s; at most 2147483647 are supported.%s",
+             text, value, which, conversions(text).c_str());
 }
 
 double *Gateway::result(int64_t rows, const char *rows_text, int64_t cols, const char *cols_text,
@@ -176,8 +219,9 @@ double *Gateway::result(int64_t rows, const char *rows_text, int64_t cols, const
     if (rows * cols > kMaxElements)  // exact: each factor is below 2^31
         fail("tooLarge",
              "The result would be %s-by-%s = %" PRId64 "-by-%" PRId64 ", %" PRId64
-             " elements; at most 2^45 = %" PRId64 " elements (2^48 bytes) are supported.",
-             rows_text, cols_text, rows, cols, rows * cols, kMaxElements);
+             " elements; at most 2^45 = %" PRId64 " elements (2^48 bytes) are supported.%s",
+             rows_text, cols_text, rows, cols, rows * cols, kMaxElements,
+             conversions((std::string(rows_text) + "*" + cols_text).c_str()).c_str());
 #if defined(PK_HOST_OCTAVE)
     const dim_vector dims(static_cast<octave_idx_type>(rows), static_cast<octave_idx_type>(cols));
     // The result's memory is taken as it comes and handed to the NDArray, which owns it from

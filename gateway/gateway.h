@@ -33,6 +33,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #if defined(PK_HOST_OCTAVE)
@@ -119,15 +120,36 @@ public:
 private:
     void check_scalar(int pos, const char *expected) const;
     void check_dim(int64_t value, const char *text, const char *which) const;
+    // How the sizes named in `formula` were converted, where the conversion changed them, as
+    // sentences for the end of a message ("" when none was).
+    std::string conversions(const char *formula) const;
+
+    // A size argument whose value the conversion changed (NaN, 2.5, 1e10).
+    struct Converted {
+        int pos;
+        double value;
+        int32_t size;
+    };
 
     const char *module_;
     const char *const *names_;
     Call &call_;
+    std::vector<Converted> converted_;
     std::unique_ptr<double[]> scratch_;
 #if defined(PK_HOST_OCTAVE)
     std::vector<NDArray> held_;  // the arrays whose data the kernel reads
 #endif
 };
+
+// Lets the user stop a long call (Ctrl-C) where the host offers that to compiled code: in the
+// native Octave build it ends the call with Octave's interrupt when one is pending (the Gateway
+// and the result are released as the interrupt unwinds); MEX hosts offer no such check, and
+// there it does nothing. A kernel calls it between chunks of work, never inside a sum.
+#if defined(PK_HOST_OCTAVE)
+inline void poll() { octave_quit(); }
+#else
+inline void poll() {}
+#endif
 
 }  // namespace pk
 

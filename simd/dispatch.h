@@ -14,7 +14,9 @@
 // Target::lanes is the widest vector the target has (2, 4 or 8 doubles); a body may use narrower
 // ones (widest_lanes() helps). A kernel whose body gains nothing from a wider target says so with
 // `static constexpr pk::simd::Level widest = pk::simd::Level::avx2;`. Every variant computes the
-// same bits: bodies vectorize only across independent outputs and keep every sum's order.
+// same bits: bodies vectorize only across independent outputs and keep every sum's order. Only a
+// NaN result may differ in sign and payload (which NaN operand an addition passes on is the
+// compiler's choice of operand order), never in position.
 //
 // x86-64: base (SSE2, which every x86-64 processor has), avx2, avx512 (F, DQ and VL). Any other
 // processor: base only, the compiler's generic vectors (NEON on arm64).

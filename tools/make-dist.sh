@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Makes the GNU Octave package pairkernels-<version>.tar.gz in OUTDIR (default: build/) and
-# prints its path. `pkg install` of it builds every module (src/Makefile); `pkg load pairkernels`
-# puts them and their help on the path.
+# prints its path. `pkg install` of it builds every module and pairkernels_version
+# (src/Makefile); `pkg load pairkernels` puts them, their help and pairkernels_demo on the path,
+# and (inst/PKG_ADD) the folder pairkernels/ whose Contents.m `help pairkernels` shows.
+# Contents.m, INDEX and functionSignatures.json come from tools/toolbox_files.m, run with
+# GNU Octave ($OCTAVE, default octave-cli).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 outdir=${1:-$root/build}
+octave=${OCTAVE:-octave-cli}
 mkdir -p "$outdir"
 outdir=$(cd "$outdir" && pwd)
 
@@ -17,33 +21,32 @@ name=pairkernels-$version
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 pkg=$stage/$name
-mkdir -p "$pkg/src/help" "$pkg/src/gateway" "$pkg/src/simd"
+mkdir -p "$pkg/src/help" "$pkg/src/gateway" "$pkg/src/simd" "$pkg/src/toolbox" \
+  "$pkg/inst/pairkernels"
 
 sed -e "s/@VERSION@/$version/" -e "s/@DATE@/$date/" "$root/packaging/octave/DESCRIPTION.in" \
   > "$pkg/DESCRIPTION"
-cp "$root/COPYING" "$root/README.md" "$pkg/"
+cp "$root/COPYING" "$root/README.md" "$root/NEWS" "$root/CITATION" "$pkg/"
 cp "$root/packaging/octave/Makefile" "$pkg/src/Makefile"
+cp "$root/packaging/octave/PKG_ADD" "$root/packaging/octave/PKG_DEL" "$pkg/inst/"
 cp "$root"/gateway/*.cpp "$root"/gateway/*.h "$pkg/src/gateway/"
 cp "$root"/simd/*.cpp "$root"/simd/*.h "$pkg/src/simd/"
+cp "$root/toolbox/pairkernels_version.cpp" "$pkg/src/toolbox/"
+cp "$root/toolbox/pairkernels_version.m" "$pkg/src/help/"
+cp "$root/toolbox/pairkernels_demo.m" "$pkg/inst/"
 
-{
-  echo "pairkernels >> Bit-exact kernels over items and their ordered pairs"
-  subsystem=""
-  for m in $modules; do
-    dir=${m%/*}
-    base=${m#*/}
-    if [ "$dir" != "$subsystem" ]; then
-      subsystem=$dir
-      case $dir in
-        pairwise) echo "Pairwise construction" ;;
-        aggregate) echo "Aggregate update" ;;
-        pair_matrix) echo "Pair-matrix update" ;;
-        *) echo "$dir" ;;
-      esac
-    fi
-    echo " $base"
-  done
-} > "$pkg/INDEX"
+# The index and Contents.m, and the function signatures of each profile (the package's
+# Makefile puts the one it builds beside the modules).
+toolbox() {
+  "$octave" --norc --no-history --quiet --eval \
+    "addpath ('$root/tools'); toolbox_files ('$root', '$1', '$2', {$3});"
+}
+toolbox "$pkg" linux "'INDEX'"
+toolbox "$pkg/inst/pairkernels" linux "'Contents.m'"
+for profile in linux windows macos; do
+  toolbox "$pkg/src/toolbox" "$profile" "'functionSignatures.json'"
+  mv "$pkg/src/toolbox/functionSignatures.json" "$pkg/src/toolbox/functionSignatures-$profile.json"
+done
 
 printf 'MODULES :=' > "$pkg/src/modules.mk"
 for m in $modules; do

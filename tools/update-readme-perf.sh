@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
-# Replaces the generated block of the README's performance section (between the perf:begin and
-# perf:end markers) with the tables of the last benchmark run, and copies its chart to docs/.
+# Replaces the generated block of docs/performance.md (between the perf:begin and perf:end
+# markers) with the tables of the last benchmark run, and copies its chart to
+# docs/octave-bench.png, which the README shows beside its three-line summary (written by hand:
+# this script leaves the README alone).
 #
-#   tools/update-readme-perf.sh [RESULTS_DIR [README]]     defaults: build/bench-results README.md
+#   tools/update-readme-perf.sh [RESULTS_DIR [PAGE]]   defaults: build/bench-results
+#                                                      docs/performance.md
 #
 # RESULTS_DIR holds bench.md (make bench) and octave.md and octave.png (make bench-octave).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 results=${1:-$root/build/bench-results}
-readme=${2:-$root/README.md}
+page=${2:-$root/docs/performance.md}
 for f in bench.md octave.md octave.png; do
   [ -f "$results/$f" ] || { echo "missing $results/$f: run make bench and make bench-octave" >&2; exit 1; }
 done
-grep -q '<!-- perf:begin' "$readme" && grep -q '<!-- perf:end -->' "$readme" ||
-  { echo "$readme has no perf:begin/perf:end markers" >&2; exit 1; }
+grep -q '<!-- perf:begin' "$page" && grep -q '<!-- perf:end -->' "$page" ||
+  { echo "$page has no perf:begin/perf:end markers" >&2; exit 1; }
 
 mkdir -p "$root/docs"
 cp "$results/octave.png" "$root/docs/octave-bench.png"
@@ -35,7 +38,7 @@ trap 'rm -f "$section"' EXIT
   echo
   cat "$results/octave.md"
   echo
-  echo "![Speed-ups of the modules over vectorized Octave expressions](docs/octave-bench.png)"
+  echo "![Speed-ups of the modules over vectorized Octave expressions](octave-bench.png)"
   echo
   echo "<!-- perf:end -->"
 } > "$section"
@@ -43,6 +46,6 @@ awk -v section="$section" '
   /<!-- perf:begin/ { while ((getline line < section) > 0) print line; skipping = 1; next }
   /<!-- perf:end -->/ { skipping = 0; next }
   !skipping { print }
-' "$readme" > "$readme.new"
-mv "$readme.new" "$readme"
-echo "Updated $readme and docs/octave-bench.png from $results"
+' "$page" > "$page.new"
+mv "$page.new" "$page"
+echo "Updated $page and docs/octave-bench.png from $results"

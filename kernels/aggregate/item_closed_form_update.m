@@ -37,15 +37,99 @@
 %     pairkernels:item_closed_form_update:sparse        U, V, W, x, d or Z is sparse
 %     pairkernels:item_closed_form_update:tooShort      an array holds fewer elements than
 %                                                       listed above
-%     pairkernels:item_closed_form_update:outOfMemory   7*N doubles of working storage could
+%     pairkernels:item_closed_form_update:outOfMemory   6*N doubles of working storage could
 %                                                       not be allocated
 %     pairkernels:item_closed_form_update:negativeSize  N is negative
 %
 %   N and K are truncated toward zero; complex arrays are read through their real parts;
 %   further arguments are ignored.
 %
+%   Results are the same bits on every platform and in every build, with one exception: where
+%   a result is NaN, it is NaN at the same position, but its sign and payload may differ.
+%
 %   Example:
 %     y = item_closed_form_update(2, 1, 0.5, [0 1; 2 0], zeros(2), [1 2 3 4], [1 2], [0 0], [1 1])
 %     % y = [0.25; 1.25]
 %
 %   See also item_net_balance, pair_difference_vectors.
+
+%!function same (actual, expected)
+%!  ## the same class, shape and bits, with NaN at the same places (of any sign and payload)
+%!  assert (class (actual), "double");
+%!  assert (size (actual), size (expected));
+%!  holes = isnan (expected);
+%!  assert (isnan (actual), holes);
+%!  assert (typecast (actual(! holes), "uint64"), typecast (expected(! holes), "uint64"));
+%!endfunction
+
+%!function x = awkward (n, seed)
+%!  ## n values of many magnitudes, with NaN, Inf, -Inf, -0 and a subnormal among them
+%!  k = (1:n)' + seed;
+%!  x = tan (k * 0.77) .* 10 .^ mod (k, 5);
+%!  x(mod (k, 19) == 0) = NaN;
+%!  x(mod (k, 23) == 0) = Inf;
+%!  x(mod (k, 29) == 0) = -Inf;
+%!  x(mod (k, 17) == 0) = -0;
+%!  x(mod (k, 31) == 0) = 5e-324;
+%!endfunction
+
+%!function y = plain (n, K, t, U, V, W, x, d, Z)
+%!  y = zeros (max (n, 0), 1);
+%!  g = 1 / ((2*n * t + 1) - t * 2);
+%!  for i = 0:n-1
+%!    cu = 0; ru = 0; cv = 0; rv = 0; p = 0; q = 0; e = 0;
+%!    for j = 0:n-1
+%!      cu = cu + U(i*n + j + 1);
+%!      ru = ru + U(j*n + i + 1);
+%!      cv = cv + V(i*n + j + 1);
+%!      rv = rv + V(j*n + i + 1);
+%!      for k = 0:K-1
+%!        p = p + W((i*n + j)*K + k + 1) * Z(j*K + k + 1);
+%!        q = q + W((j*n + i)*K + k + 1) * Z(i*K + k + 1);
+%!      endfor
+%!      if (j != i)
+%!        e = e + x(j + 1);
+%!      endif
+%!    endfor
+%!    y(i + 1) = (((d(i + 1) + ru) - cu) + t * (((((2 * e) + rv) - cv) - q) + p)) * g;
+%!  endfor
+%!endfunction
+
+%!test
+%! y = item_closed_form_update (2, 1, 0.5, [0 1; 2 0], zeros (2), [1 2 3 4], [1 2], [0 0], [1 1]);
+%! same (y, [0.25; 1.25]);
+%! same (item_closed_form_update (0, 3, 1, [], [], [], [], [], []), zeros (0, 1));
+
+%!test
+%! for n = [1 2 3 5 12]
+%!   for K = [0 1 2 3]
+%!     for t = [0.5 -0.25 3]
+%!       s = 10*n + K;
+%!       args = {awkward(n*n, s), awkward(n*n, s+1), awkward(n*n*K, s+2), awkward(n, s+3), ...
+%!               awkward(n, s+4), awkward(n*K, s+5)};
+%!       same (item_closed_form_update (n, K, t, args{:}), plain (n, K, t, args{:}));
+%!     endfor
+%!   endfor
+%! endfor
+
+%!error id=pairkernels:item_closed_form_update:nargin
+%! item_closed_form_update (1, 1, 1, 1, 1, 1, 1, 1)
+%!error id=pairkernels:item_closed_form_update:nargout
+%! [a, b] = item_closed_form_update (1, 1, 1, 1, 1, 1, 1, 1, 1)
+%!error id=pairkernels:item_closed_form_update:notScalar
+%! item_closed_form_update (1, 1, [1 1], 1, 1, 1, 1, 1, 1)
+%!error id=pairkernels:item_closed_form_update:notDouble
+%! item_closed_form_update (1, 1, 1, 1, 1, 1, 1, 1, "Z")
+%!error id=pairkernels:item_closed_form_update:sparse
+%! item_closed_form_update (1, 1, 1, sparse (1), 1, 1, 1, 1, 1)
+%!error id=pairkernels:item_closed_form_update:tooShort
+%! item_closed_form_update (2, 1, 1, ones (2), ones (2), ones (1, 4), [1 2], [1 2], 1)
+%!error id=pairkernels:item_closed_form_update:negativeSize
+%! item_closed_form_update (-1, 1, 1, [], [], [], [], [], [])
+
+%!demo
+%! N = 3; K = 2; t = 0.5;
+%! X = [0 1 3; 0 10 30];            # item vectors
+%! W = pair_difference_vectors (N, K, X);
+%! U = magic (N); V = zeros (N);
+%! y = item_closed_form_update (N, K, t, U, V, W, [1 2 3], [0 0 0], X)

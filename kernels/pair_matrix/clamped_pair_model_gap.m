@@ -37,6 +37,9 @@
 %   N and K are truncated toward zero; complex arrays are read through their real parts;
 %   further arguments are ignored.
 %
+%   Results are the same bits on every platform and in every build, with one exception: where
+%   a result is NaN, it is NaN at the same position, but its sign and payload may differ.
+%
 %   Example (linux and macos builds):
 %     R = clamped_pair_model_gap(2, 1, [1 3; 2 40], [1 2], [1 1 1 1], [3 5], 1)
 %     % R = [0; 0; -1; -35]
@@ -46,3 +49,112 @@
 %     % R = [-0.5; -0.5; -1; -35]
 %
 %   See also pair_residual, pair_inner_product_residual.
+
+%!function same (actual, expected)
+%!  ## the same class, shape and bits, with NaN at the same places (of any sign and payload)
+%!  assert (class (actual), "double");
+%!  assert (size (actual), size (expected));
+%!  holes = isnan (expected);
+%!  assert (isnan (actual), holes);
+%!  assert (typecast (actual(! holes), "uint64"), typecast (expected(! holes), "uint64"));
+%!endfunction
+
+%!function x = awkward (n, seed)
+%!  ## n values of many magnitudes, with NaN, Inf, -Inf, -0 and a subnormal among them
+%!  k = (1:n)' + seed;
+%!  x = tan (k * 0.77) .* 10 .^ mod (k, 5);
+%!  x(mod (k, 19) == 0) = NaN;
+%!  x(mod (k, 23) == 0) = Inf;
+%!  x(mod (k, 29) == 0) = -Inf;
+%!  x(mod (k, 17) == 0) = -0;
+%!  x(mod (k, 31) == 0) = 5e-324;
+%!endfunction
+
+%!function R = plain (n, t, P, q, W, X, K, bound)
+%!  R = zeros (max (n, 0)^2, 1);
+%!  for i = 0:n-1
+%!    for j = 0:n-1
+%!      s = 0;
+%!      for k = 0:K-1
+%!        s = s + W((i*n + j)*K + k + 1) * X(j*K + k + 1);
+%!      endfor
+%!      s = s + q(j+1);
+%!      s = s - q(i+1);
+%!      g = s - P(i*n + j + 1) / t;
+%!      if (g > bound)
+%!        R(i*n + j + 1) = bound;
+%!      else
+%!        R(i*n + j + 1) = g;
+%!      endif
+%!    endfor
+%!  endfor
+%!endfunction
+
+%!function [R, bound] = gap (m, varargin)
+%!  ## this build's form: the windows build clamps at -m, the others at +0
+%!  if (strcmp (pairkernels_version ().profile, "windows"))
+%!    R = clamped_pair_model_gap (varargin{:}, m);
+%!    bound = -m;
+%!  else
+%!    R = clamped_pair_model_gap (varargin{:});
+%!    bound = 0;
+%!  endif
+%!endfunction
+
+%!testif ; ! strcmp (pairkernels_version ().profile, "windows")
+%! R = clamped_pair_model_gap (2, 1, [1 3; 2 40], [1 2], [1 1 1 1], [3 5], 1);
+%! same (R, [0; 0; -1; -35]);
+%! ## an eighth argument is ignored here
+%! same (clamped_pair_model_gap (2, 1, [1 3; 2 40], [1 2], [1 1 1 1], [3 5], 1, 0.5), R);
+
+%!testif ; strcmp (pairkernels_version ().profile, "windows")
+%! R = clamped_pair_model_gap (2, 1, [1 3; 2 40], [1 2], [1 1 1 1], [3 5], 1, 0.5);
+%! same (R, [-0.5; -0.5; -1; -35]);
+%! try
+%!   clamped_pair_model_gap (2, 1, [1 3; 2 40], [1 2], [1 1 1 1], [3 5], 1);
+%!   error ("no error raised");
+%! catch err
+%!   assert (err.identifier, "pairkernels:clamped_pair_model_gap:nargin");
+%! end_try_catch
+
+%!test
+%! ## a NaN gap stays NaN (NaN > bound is false); then the plain loops, in this build's form
+%! [R, b] = gap (0.5, 1, 1, NaN, 0, 0, 0, 1);
+%! assert (isnan (R));
+%! for n = [1 2 3 7 16]
+%!   for K = [0 1 2 3 5 8]
+%!     for t = [2 -0.5]
+%!       s = 10*n + K;
+%!       P = awkward (n*n, s); q = awkward (n, s+1); W = awkward (n*n*K, s+2);
+%!       X = awkward (n*K, s+3);
+%!       [R, b] = gap (1.5, n, t, reshape (P, n, n), q, W, X, K);
+%!       same (R, plain (n, t, P, q, W, X, K, b));
+%!     endfor
+%!   endfor
+%! endfor
+
+%!error id=pairkernels:clamped_pair_model_gap:nargin
+%! clamped_pair_model_gap (1, 1, 1, 1, 1, 1)
+%!error id=pairkernels:clamped_pair_model_gap:nargout
+%! [a, b] = clamped_pair_model_gap (1, 1, 1, 1, 1, 1, 1, 1)
+%!error id=pairkernels:clamped_pair_model_gap:notScalar
+%! clamped_pair_model_gap (1, [1 2], 1, 1, 1, 1, 1, 1)
+%!error id=pairkernels:clamped_pair_model_gap:notDouble
+%! clamped_pair_model_gap (1, 1, 1, int16 (1), 1, 1, 1, 1)
+%!error id=pairkernels:clamped_pair_model_gap:sparse
+%! clamped_pair_model_gap (1, 1, 1, 1, 1, sparse (1), 1, 1)
+%!error id=pairkernels:clamped_pair_model_gap:tooShort
+%! clamped_pair_model_gap (2, 1, ones (2), [1 2], ones (1, 4), 1, 1, 1)
+%!error id=pairkernels:clamped_pair_model_gap:tooLarge
+%! clamped_pair_model_gap (-46341, 1, [], [], [], [], 1, 1)
+
+%!demo
+%! X = [1 2 3];                     # one feature per item, K = 1
+%! W = pair_difference_vectors (3, 1, X);
+%! P = [0 1 2; 3 0 1; 1 1 0];
+%! if (strcmp (pairkernels_version ().profile, "windows"))
+%!   R = clamped_pair_model_gap (3, 2, P, zeros (1, 3), W, X, 1, 0.5);   # clamped at -0.5
+%! else
+%!   R = clamped_pair_model_gap (3, 2, P, zeros (1, 3), W, X, 1);        # clamped at 0
+%! endif
+%! reshape (R, 3, 3)

@@ -1,4 +1,4 @@
-%transformed_pair_vector_sum  Per item, its K-by-K matrix times the weighted sum of its pair vectors.
+%transformed_pair_vector_sum  Per item, its K-by-K matrix times a weighted sum of its pair vectors.
 %
 %   R = transformed_pair_vector_sum(N, K, t, A, B, v, W, M)
 %
@@ -33,13 +33,18 @@
 %     pairkernels:transformed_pair_vector_sum:sparse        A, B, v, W or M is sparse
 %     pairkernels:transformed_pair_vector_sum:tooShort      an array holds fewer elements
 %                                                           than listed above
-%     pairkernels:transformed_pair_vector_sum:outOfMemory   K doubles of working storage
-%                                                           could not be allocated
+%     pairkernels:transformed_pair_vector_sum:outOfMemory   K + 8*min(N, max(fix(16384/K), 8))
+%                                                           doubles of working storage (K for
+%                                                           small N and K) could not be
+%                                                           allocated
 %     pairkernels:transformed_pair_vector_sum:negativeSize  N*K is negative
 %     pairkernels:transformed_pair_vector_sum:tooLarge      N*K exceeds 2147483647
 %
 %   N and K are truncated toward zero; complex arrays are read through their real parts;
 %   further arguments are ignored.
+%
+%   Results are the same bits on every platform and in every build, with one exception: where
+%   a result is NaN, it is NaN at the same position, but its sign and payload may differ.
 %
 %   Example:
 %     W = pair_difference_vectors(2, 2, [1 4; 2 8]);
@@ -48,3 +53,91 @@
 %     % R = [15; 30; -12; -24]
 %
 %   See also pair_difference_vectors, pair_scatter_reciprocal.
+
+%!function same (actual, expected)
+%!  ## the same class, shape and bits, with NaN at the same places (of any sign and payload)
+%!  assert (class (actual), "double");
+%!  assert (size (actual), size (expected));
+%!  holes = isnan (expected);
+%!  assert (isnan (actual), holes);
+%!  assert (typecast (actual(! holes), "uint64"), typecast (expected(! holes), "uint64"));
+%!endfunction
+
+%!function x = awkward (n, seed)
+%!  ## n values of many magnitudes, with NaN, Inf, -Inf, -0 and a subnormal among them
+%!  k = (1:n)' + seed;
+%!  x = tan (k * 0.77) .* 10 .^ mod (k, 5);
+%!  x(mod (k, 19) == 0) = NaN;
+%!  x(mod (k, 23) == 0) = Inf;
+%!  x(mod (k, 29) == 0) = -Inf;
+%!  x(mod (k, 17) == 0) = -0;
+%!  x(mod (k, 31) == 0) = 5e-324;
+%!endfunction
+
+%!function R = plain (n, K, t, A, B, v, W, M)
+%!  R = zeros (max (n*K, 0), 1);
+%!  r = 1 / t;
+%!  for i = 0:n-1
+%!    s = zeros (K, 1);
+%!    for j = 0:n-1
+%!      h = (r * A(j*n + i + 1) + B(j*n + i + 1)) - (v(i + 1) - v(j + 1));
+%!      for k = 1:K
+%!        s(k) = h * W((j*n + i)*K + k) + s(k);
+%!      endfor
+%!    endfor
+%!    for k = 1:K
+%!      acc = 0;
+%!      for l = 1:K
+%!        acc = acc + s(l) * M(i*K*K + (l-1)*K + k);
+%!      endfor
+%!      R(i*K + k) = acc;
+%!    endfor
+%!  endfor
+%!endfunction
+
+%!test
+%! W = pair_difference_vectors (2, 2, [1 4; 2 8]);
+%! M = [1 0 0 1 2 0 0 2];
+%! same (transformed_pair_vector_sum (2, 2, 2, [2 4; 6 8], [0 1; 1 0], [1 3], W, M),
+%!       [15; 30; -12; -24]);
+%! same (transformed_pair_vector_sum (0, 2, 1, [], [], [], [], []), zeros (0, 1));
+%! ## A is multiplied by 1/t: t = 0 makes every weight infinite or NaN
+%! R = transformed_pair_vector_sum (1, 1, 0, 1, 0, 0, 1, 1);
+%! same (R, Inf);
+
+%!test
+%! ## small sums and the chunked vector kernel, with special values
+%! for n = [1 2 3 7 20]
+%!   for K = [1 2 3 5]
+%!     for t = [2 -0.5]
+%!       s = n + 3*K;
+%!       args = {awkward(n*n, s), awkward(n*n, s+1), awkward(n, s+2), awkward(n*n*K, s+3), ...
+%!               awkward(n*K*K, s+4)};
+%!       same (transformed_pair_vector_sum (n, K, t, args{:}), plain (n, K, t, args{:}));
+%!     endfor
+%!   endfor
+%! endfor
+
+%!error id=pairkernels:transformed_pair_vector_sum:nargin
+%! transformed_pair_vector_sum (1, 1, 1, 1, 1, 1, 1)
+%!error id=pairkernels:transformed_pair_vector_sum:nargout
+%! [a, b] = transformed_pair_vector_sum (1, 1, 1, 1, 1, 1, 1, 1)
+%!error id=pairkernels:transformed_pair_vector_sum:notScalar
+%! transformed_pair_vector_sum (1, 1, "t", 1, 1, 1, 1, 1)
+%!error id=pairkernels:transformed_pair_vector_sum:notDouble
+%! transformed_pair_vector_sum (1, 1, 1, 1, 1, 1, 1, {1})
+%!error id=pairkernels:transformed_pair_vector_sum:sparse
+%! transformed_pair_vector_sum (1, 1, 1, 1, sparse (1), 1, 1, 1)
+%!error id=pairkernels:transformed_pair_vector_sum:tooShort
+%! transformed_pair_vector_sum (2, 1, 1, ones (2), ones (2), [1 2], ones (1, 4), 1)
+%!error id=pairkernels:transformed_pair_vector_sum:negativeSize
+%! transformed_pair_vector_sum (2, -1, 1, ones (2), ones (2), [1 2], [], [])
+%!error id=pairkernels:transformed_pair_vector_sum:tooLarge
+%! transformed_pair_vector_sum (-50000, -50000, 1, [], [], [], [], [])
+
+%!demo
+%! X = [0 1 3; 0 10 30];            # three items of two features
+%! W = pair_difference_vectors (3, 2, X);
+%! M = pair_scatter_reciprocal (3, 2, W);
+%! R = transformed_pair_vector_sum (3, 2, 1, ones (3), zeros (3), [0 0 0], W, M);
+%! reshape (R, 2, 3)                # column i: item i's vector

@@ -45,6 +45,9 @@
 %
 %   Sizes and r are truncated toward zero; a complex W is read through its real part.
 %
+%   Results are the same bits on every platform and in every build, with one exception: where
+%   a result is NaN, it is NaN at the same position, but its sign and payload may differ.
+%
 %   Example (windows and macos builds):
 %     W = pair_difference_vectors(2, 2, [1 4; 2 8]);
 %     S = item_pair_scatter(2, 2, 1, W)
@@ -55,3 +58,106 @@
 %     % E = [0 -1; 0 1; 1 0; -1 0]
 %
 %   See also pair_scatter_reciprocal, pair_difference_operator.
+
+%!function same (actual, expected)
+%!  ## the same class, shape and bits, with NaN at the same places (of any sign and payload)
+%!  assert (class (actual), "double");
+%!  assert (size (actual), size (expected));
+%!  holes = isnan (expected);
+%!  assert (isnan (actual), holes);
+%!  assert (typecast (actual(! holes), "uint64"), typecast (expected(! holes), "uint64"));
+%!endfunction
+
+%!function x = awkward (n, seed)
+%!  ## n values of many magnitudes, with NaN, Inf, -Inf, -0 and a subnormal among them
+%!  k = (1:n)' + seed;
+%!  x = tan (k * 0.77) .* 10 .^ mod (k, 5);
+%!  x(mod (k, 19) == 0) = NaN;
+%!  x(mod (k, 23) == 0) = Inf;
+%!  x(mod (k, 29) == 0) = -Inf;
+%!  x(mod (k, 17) == 0) = -0;
+%!  x(mod (k, 31) == 0) = 5e-324;
+%!endfunction
+
+%!function S = plain_scatter (n, k, r, W)
+%!  S = zeros (k, k);
+%!  for a = 0:k-1
+%!    for b = 0:k-1
+%!      s = 0;
+%!      for i = 0:n-1
+%!        p = W((i*n + r)*k + a + 1) * W((i*n + r)*k + b + 1);
+%!        s = s + p;
+%!      endfor
+%!      S(b + 1, a + 1) = s;
+%!    endfor
+%!  endfor
+%!endfunction
+
+%!function E = plain_tensor (n)
+%!  E = zeros (n*n, n);
+%!  for i = 0:n-1
+%!    for j = [0:i-1, i+1:n-1]
+%!      E(j*n + i + 1, i + 1) = 1;
+%!      E(j*n + j + 1, i + 1) = -1;
+%!    endfor
+%!  endfor
+%!endfunction
+
+%!function fails_with (mnemonic, varargin)
+%!  try
+%!    item_pair_scatter (varargin{:});
+%!  catch err
+%!    assert (err.identifier, ["pairkernels:item_pair_scatter:" mnemonic]);
+%!    return;
+%!  end_try_catch
+%!  error ("item_pair_scatter raised no error, expected %s", mnemonic);
+%!endfunction
+
+%!testif ; strcmp (pairkernels_version ().profile, "linux")
+%! ## difference-tensor form
+%! same (item_pair_scatter (2), [0 -1; 0 1; 1 0; -1 0]);
+%! for n = [0 1 3 4 7]
+%!   same (item_pair_scatter (n), plain_tensor (n));
+%! endfor
+%! same (item_pair_scatter (2, "ignored", {}), [0 -1; 0 1; 1 0; -1 0]);
+%! fails_with ("notScalar", [1 2]);
+%! fails_with ("negativeSize", -2);
+%! fails_with ("tooLarge", 46341);
+
+%!testif ; ! strcmp (pairkernels_version ().profile, "linux")
+%! ## scatter form
+%! W = pair_difference_vectors (2, 2, [1 4; 2 8]);
+%! same (item_pair_scatter (2, 2, 1, W), [9 18; 18 36]);
+%! for n = [1 2 3 6 17]
+%!   for k = [1 2 3 5]
+%!     W = awkward (n*n*k, 5*n + k);
+%!     for r = unique ([0, fix(n/2), n-1])
+%!       same (item_pair_scatter (n, k, r, reshape (W, k, n*n)), plain_scatter (n, k, r, W));
+%!     endfor
+%!   endfor
+%! endfor
+%! ## r is not checked where nothing is read
+%! same (item_pair_scatter (0, 2, 5, []), zeros (2));
+
+%!testif ; ! strcmp (pairkernels_version ().profile, "linux")
+%! W = ones (1, 4);
+%! fails_with ("nargin", 2, 1, 0);
+%! fails_with ("notScalar", 2, 1, [0 1], W);
+%! fails_with ("outOfRange", 2, 1, 2, W);
+%! fails_with ("outOfRange", 2, 1, -1, W);
+%! fails_with ("notDouble", 2, 1, 0, int8 (W));
+%! fails_with ("sparse", 2, 1, 0, sparse (W));
+%! fails_with ("tooShort", 2, 1, 1, [1 2 3]);
+%! fails_with ("negativeSize", 2, -1, 0, []);
+
+%!error id=pairkernels:item_pair_scatter:nargin item_pair_scatter ()
+%!error id=pairkernels:item_pair_scatter:nargout [a, b] = item_pair_scatter (1, 1, 0, 1)
+
+%!demo
+%! v = pairkernels_version ();
+%! if (strcmp (v.profile, "linux"))
+%!   E = item_pair_scatter (3)        # column i, block j: e_i - e_j
+%! else
+%!   W = pair_difference_vectors (3, 2, [0 1 3; 0 10 30]);
+%!   S = item_pair_scatter (3, 2, 0, W)   # the scatter of the first item's pairs (r = 0)
+%! endif

@@ -26,11 +26,15 @@
 %     pairkernels:pair_scatter_reciprocal:tooShort      P holds fewer than N*N*K elements
 %     pairkernels:pair_scatter_reciprocal:negativeSize  K*K*N is negative
 %     pairkernels:pair_scatter_reciprocal:tooLarge      K*K*N exceeds 2147483647
-%     pairkernels:pair_scatter_reciprocal:outOfMemory   K*K doubles of working storage
-%                                                       could not be allocated
+%     pairkernels:pair_scatter_reciprocal:outOfMemory   min(N, 16)*(K + 7) doubles of working
+%                                                       storage could not be allocated (none
+%                                                       are taken for K = 1 or small N and K)
 %
 %   N and K are truncated toward zero; a complex P is read through its real part; further
 %   arguments are ignored.
+%
+%   Results are the same bits on every platform and in every build, with one exception: where
+%   a result is NaN, it is NaN at the same position, but its sign and payload may differ.
 %
 %   Example:
 %     D = pair_difference_vectors(2, 2, [1 4; 2 8]);
@@ -38,3 +42,71 @@
 %     % R = [1/9; 1/18; 1/18; 1/36; 1/9; 1/18; 1/18; 1/36]
 %
 %   See also pair_difference_vectors, item_pair_scatter, transformed_pair_vector_sum.
+
+%!function same (actual, expected)
+%!  ## the same class, shape and bits, with NaN at the same places (of any sign and payload)
+%!  assert (class (actual), "double");
+%!  assert (size (actual), size (expected));
+%!  holes = isnan (expected);
+%!  assert (isnan (actual), holes);
+%!  assert (typecast (actual(! holes), "uint64"), typecast (expected(! holes), "uint64"));
+%!endfunction
+
+%!function x = awkward (n, seed)
+%!  ## n values of many magnitudes, with NaN, Inf, -Inf, -0 and a subnormal among them
+%!  k = (1:n)' + seed;
+%!  x = tan (k * 0.77) .* 10 .^ mod (k, 5);
+%!  x(mod (k, 19) == 0) = NaN;
+%!  x(mod (k, 23) == 0) = Inf;
+%!  x(mod (k, 29) == 0) = -Inf;
+%!  x(mod (k, 17) == 0) = -0;
+%!  x(mod (k, 31) == 0) = 5e-324;
+%!endfunction
+
+%!function R = plain (n, K, P)
+%!  R = zeros (K*K*n, 1);
+%!  for i = 0:n-1
+%!    for a = 0:K-1
+%!      for b = 0:K-1
+%!        s = 0;
+%!        for j = 0:n-1
+%!          base = (j*n + i)*K;
+%!          s = s + P(base + a + 1) * P(base + b + 1);
+%!        endfor
+%!        R((i*K + a)*K + b + 1) = 1 / s;
+%!      endfor
+%!    endfor
+%!  endfor
+%!endfunction
+
+%!test
+%! D = pair_difference_vectors (2, 2, [1 4; 2 8]);
+%! same (pair_scatter_reciprocal (2, 2, D), [1/9; 1/18; 1/18; 1/36; 1/9; 1/18; 1/18; 1/36]);
+%! ## a zero sum gives Inf, not an error
+%! same (pair_scatter_reciprocal (1, 1, 0), Inf);
+%! same (pair_scatter_reciprocal (0, 2, []), zeros (0, 1));
+
+%!test
+%! ## small and larger problems (the latter take the vector kernels), with special values
+%! for n = [1 2 3 6 33]
+%!   for K = [1 2 3 5 8]
+%!     P = awkward (n*n*K, n + 2*K);
+%!     same (pair_scatter_reciprocal (n, K, reshape (P, K, n*n)), plain (n, K, P));
+%!   endfor
+%! endfor
+
+%!error id=pairkernels:pair_scatter_reciprocal:nargin pair_scatter_reciprocal (1, 1)
+%!error id=pairkernels:pair_scatter_reciprocal:nargout [a, b] = pair_scatter_reciprocal (1, 1, 1)
+%!error id=pairkernels:pair_scatter_reciprocal:notScalar pair_scatter_reciprocal (1, [1 1], 1)
+%!error id=pairkernels:pair_scatter_reciprocal:notDouble pair_scatter_reciprocal (1, 1, single (1))
+%!error id=pairkernels:pair_scatter_reciprocal:sparse pair_scatter_reciprocal (1, 1, sparse (1))
+%!error id=pairkernels:pair_scatter_reciprocal:tooShort pair_scatter_reciprocal (2, 1, [1 2 3])
+%!error id=pairkernels:pair_scatter_reciprocal:negativeSize pair_scatter_reciprocal (-1, 2, [])
+%!error id=pairkernels:pair_scatter_reciprocal:tooLarge pair_scatter_reciprocal (1, -46341, [])
+
+%!demo
+%! X = [0 1 3; 0 10 30];            # three items of two features
+%! D = pair_difference_vectors (3, 2, X);
+%! R = pair_scatter_reciprocal (3, 2, D);
+%! M = reshape (R, 2, 2, 3)         # 1 ./ (scatter of all items about item i)
+%! 1 ./ M(:, :, 1)                  # the scatter itself, for item 1

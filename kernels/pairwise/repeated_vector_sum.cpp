@@ -35,7 +35,12 @@ const char *const kArgNames[NARGS] = {"N", "K", "A", "B"};
 // same page offset waits for that store (the processor compares the low address bits first): with
 // a block of kBlock vectors, a repetition's loads of a vector come kBlock stores after the
 // previous repetition stored that vector's sums.
+//
+// N*K repetitions can take days (N = 10^6, K = 2^31 - 1), so between blocks, about every 2^24
+// repetitions, the host may stop the call (pk::poll: Ctrl-C in the native Octave build, nothing
+// for MEX hosts). A block's repetitions are never cut, and no value depends on the polls.
 constexpr int kBlock = 8;
+constexpr int64_t kPollEvery = int64_t{1} << 24;
 
 struct Repeat {
     template <class Target>
@@ -46,8 +51,13 @@ struct Repeat {
             for (int64_t i = 0; i < n; ++i) C[i] = 0.0;
             return;
         }
+        int64_t work = 0;  // repetitions since the last poll
         int64_t i = 0;
-        for (; i + kBlock * L <= n; i += kBlock * L)
+        for (; i + kBlock * L <= n; i += kBlock * L) {
+            if ((work += int64_t{K} * kBlock * L) >= kPollEvery) {
+                work = 0;
+                pk::poll();
+            }
             for (int32_t rep = 0; rep < K; ++rep) {
                 __asm__ __volatile__("" ::: "memory");
                 PK_UNROLL
@@ -58,11 +68,17 @@ struct Repeat {
                     pk::simd::store(C + i + v * L, a + b);
                 }
             }
-        for (; i < n; ++i)
+        }
+        for (; i < n; ++i) {
+            if ((work += K) >= kPollEvery) {
+                work = 0;
+                pk::poll();
+            }
             for (int32_t rep = 0; rep < K; ++rep) {
                 __asm__ __volatile__("" ::: "memory");
                 C[i] = A[i] + B[i];
             }
+        }
     }
 };
 

@@ -116,6 +116,47 @@ TEST(GatewayRefuses, TooFewArguments) {
     EXPECT_TRUE(r.log.empty()) << "no argument may be touched before the count is checked";
 }
 
+// The host names the module ("Error using item_net_balance", "item_net_balance: ..."), so the
+// messages do not.
+TEST(GatewayMessages, LeaveTheModuleNameToTheHost) {
+    auto N = pkhost::scalar(1);
+    auto A = pkhost::doubles({1});
+    CallResult few = net_balance({N.get()});
+    EXPECT_EQ(few.message, "Not enough input arguments: 2 expected, got 1.");
+    CallResult many = net_balance({N.get(), A.get()}, 3);
+    EXPECT_EQ(many.message, "Too many output arguments: one is returned, 3 were requested.");
+}
+
+// A size the conversion changed is named with its value and what it became, in every message
+// whose formula uses it; sizes the conversion kept are not mentioned.
+TEST(GatewayMessages, SayHowASizeWasConverted) {
+    auto A = pkhost::doubles({});
+    const std::string saturated =
+        " converts to -2147483648 (as do NaN, Inf, -Inf and every size outside -2147483648 ... "
+        "2147483647).";
+    const std::pair<double, std::string> cases[] = {
+        {kNaN, "N = NaN"}, {kInf, "N = Inf"}, {-kInf, "N = -Inf"}, {1e10, "N = 10000000000"}};
+    for (const auto &c : cases) {
+        auto N = pkhost::scalar(c.first);
+        CallResult r = net_balance({N.get(), A.get()});
+        EXPECT_EQ(r.message,
+                  "The result would have N = -2147483648 rows; a dimension cannot be negative. " +
+                      c.second + saturated);
+    }
+    auto N = pkhost::scalar(2.5);
+    auto B = pkhost::doubles({1, 2, 3});
+    EXPECT_EQ(net_balance({N.get(), B.get()}).message,
+              "Argument 2 (A) must hold at least N*N = 4 elements, it holds 3. N = 2.5 is "
+              "truncated toward zero to 2.");
+    auto M = pkhost::scalar(-2147483648.5);  // a truncation that lands on -2147483648
+    EXPECT_EQ(net_balance({M.get(), A.get()}).message,
+              "The result would have N = -2147483648 rows; a dimension cannot be negative. N = "
+              "-2147483648.5 is truncated toward zero to -2147483648.");
+    auto two = pkhost::scalar(2);
+    EXPECT_EQ(net_balance({two.get(), B.get()}).message,
+              "Argument 2 (A) must hold at least N*N = 4 elements, it holds 3.");
+}
+
 TEST(GatewayRefuses, MoreThanOneOutput) {
     auto N = pkhost::scalar(1);
     auto A = pkhost::doubles({1});

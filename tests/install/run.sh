@@ -33,10 +33,24 @@ for m in $modules; do
   count=$((count + 1))
 done
 echo "installed: $count modules for Octave (MEX and native) and for the stand-in host in 3 profiles"
+# The toolbox beside them: the version function, the demo, Contents.m, functionSignatures.json.
+for f in octave/pairkernels_version.mex oct/pairkernels_version.oct; do
+  dir=$(dirname "$f")
+  for g in "$f" "$dir"/{pairkernels_version.m,pairkernels_demo.m,Contents.m,functionSignatures.json}
+  do
+    [ -f "$root/$g" ] || { echo "missing: $root/$g" >&2; exit 1; }
+  done
+done
+
+for f in COPYING NEWS CITATION; do
+  cmp -s "$root/$f" "$source/$f" || { echo "not installed: $root/$f" >&2; exit 1; }
+done
 
 # Octave modules: their help examples, from each installed folder only.
 profile=$(sed -n 's/^PAIRKERNELS_PROFILE:[A-Z]*=//p' "$build/CMakeCache.txt")
 for kind in octave oct; do
+host=mex
+[ "$kind" = oct ] && host=native
 "$octave" --norc --no-history --quiet --eval "
   addpath ('$source/tests/octave'); addpath ('$root/$kind');
   bad = 0; checked = 0;
@@ -50,5 +64,7 @@ for kind in octave oct; do
     end
   end
   printf ('installed Octave modules ($kind): %d example results, %d wrong\n', checked, bad);
+  v = pairkernels_version ();
+  assert (strcmp (v.profile, '$profile') && strcmp (v.host, '$host'));
   exit (double (bad > 0 || checked < 14));"
 done

@@ -1,6 +1,7 @@
 ## build_pairkernels, the build script for users inside Octave: it builds native modules (or MEX
 ## files on request) with their help into a folder of one's choice, with contraction off and the
-## chosen profile, checks each build's status and leaves CXXFLAGS as it found it.
+## chosen profile, checks each build's status and leaves CXXFLAGS as it found it; the toolbox
+## (pairkernels_version, the demo, Contents.m, functionSignatures.json) goes beside them.
 
 %!shared root, outdir
 %! global PAIRKERNELS_SOURCE_DIR
@@ -18,7 +19,7 @@
 %!   assert (sort (built), sort ({fullfile(outdir, "pair_residual.oct"), fullfile(outdir, "clamped_pair_model_gap.oct")}));
 %!   ## every compile command carries the flags
 %!   compiles = regexp (log, '(?m)^\S*g\+\+ -c [^\n]*', "match");
-%!   assert (numel (compiles), 6);  # each module with gateway.cpp and cpu.cpp
+%!   assert (numel (compiles), 9);  # each module and pairkernels_version with gateway, cpu
 %!   assert (all (cellfun (@(c) ! isempty (strfind (c, " -ffp-contract=off")), compiles)));
 %!   assert (all (cellfun (@(c) ! isempty (strfind (c, " -fno-fast-math")), compiles)));
 %!   assert (all (cellfun (@(c) ! isempty (strfind (c, "-DPK_PROFILE_WINDOWS")), compiles)));
@@ -39,12 +40,26 @@
 %!   endfor
 %!   assert (pk_error_id (@clamped_pair_model_gap, 2, 1, ones (2), [1 2], ones (1, 4), [3 5], 1),
 %!           "pairkernels:clamped_pair_model_gap:nargin");
-%!   ## the native module's docstring is the help text
+%!   ## the native module's docstring is the help text, which ends before the tests
 %!   assert (strtrim (get_help_text ("pair_residual")),
 %!           strtrim (get_help_text (fullfile (outdir, "pair_residual.m"))));
+%!   assert (isempty (strfind (get_help_text ("pair_residual"), "%!")));
+%!   ## the version function of this build, and the toolbox files of the modules built
+%!   v = pairkernels_version ();
+%!   assert ({v.profile, v.host}, {"windows", "native"});
+%!   assert (fileparts (which ("pairkernels_version")), outdir);
+%!   assert (isempty (strfind (get_help_text ("pairkernels_version"), "%!")));
+%!   assert (exist (fullfile (outdir, "pairkernels_demo.m"), "file") == 2);
+%!   contents = fileread (fullfile (outdir, "Contents.m"));
+%!   listed = regexp (contents, '(?m)^%   (\w+) +- ', "tokens");
+%!   assert (cellfun (@(t) t{1}, listed, "UniformOutput", false), {"clamped_pair_model_gap", ...
+%!           "pair_residual", "pairkernels_version", "pairkernels_demo"});
+%!   signatures = jsondecode (fileread (fullfile (outdir, "functionSignatures.json")));
+%!   assert ({signatures.clamped_pair_model_gap.inputs.name},
+%!           {"N", "t", "P", "q", "W", "X", "K", "m"});
 %! unwind_protect_cleanup
 %!   rmpath (outdir);
-%!   clear clamped_pair_model_gap pair_residual
+%!   clear clamped_pair_model_gap pair_residual pairkernels_version
 %!   unsetenv ("CXXFLAGS");
 %! end_unwind_protect
 
@@ -55,6 +70,7 @@
 %! unwind_protect
 %!   built = evalc ("b = build_pairkernels ('outdir', mexdir, 'modules', {'pair_residual'}, 'mex', true);");
 %!   assert (exist (fullfile (mexdir, "pair_residual.mex"), "file") > 0);
+%!   assert (exist (fullfile (mexdir, "pairkernels_version.mex"), "file") > 0);
 %!   assert (! exist (fullfile (mexdir, "pair_residual.oct"), "file"));
 %!   addpath (mexdir);
 %!   assert (regexp (which ("pair_residual"), '\.mex$') > 0);
