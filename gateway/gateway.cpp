@@ -150,7 +150,8 @@ double *Gateway::scratch(int64_t count) {
     if (count <= 0) return nullptr;
     const uint64_t limit = static_cast<uint64_t>(SIZE_MAX / sizeof(double));
     if (static_cast<uint64_t>(count) <= limit)
-        scratch_.reset(new (std::nothrow) double[static_cast<std::size_t>(count)]);
+        scratch_.reset(static_cast<double *>(
+            std::malloc(static_cast<std::size_t>(count) * sizeof(double))));
     if (!scratch_)
         fail("outOfMemory", "%s could not allocate %" PRId64 " doubles of working storage.",
              module_, count);
