@@ -52,7 +52,12 @@ std::string shape(Arg a) {
     const mwSize n = mxGetNumberOfDimensions(a);
     const mwSize *d = mxGetDimensions(a);
     std::string s;
-    for (mwSize k = 0; k < n; ++k) s += (k ? "x" : "") + std::to_string(d[k]);
+    char part[24];  // formatted here: std::to_string would be the one libc++ call of a bundle
+    for (mwSize k = 0; k < n; ++k) {
+        std::snprintf(part, sizeof part, "%s%llu", k ? "x" : "",
+                      static_cast<unsigned long long>(d[k]));
+        s += part;
+    }
     return s;
 }
 double first_value(Arg a) { return mxGetScalar(a); }
