@@ -16,10 +16,15 @@
 #include "mex.h"
 #include "pkhost.h"
 
-#if !defined(_WIN32)
+// Bundles run where their code and calling convention are the host's own: x86-64 and 64-bit Arm
+// under a POSIX system. Elsewhere (the Windows build of the host) a bundle is refused.
+#if !defined(_WIN32) && (defined(__x86_64__) || defined(__aarch64__))
+#define PK_MACHO_LOADER 1
 #include <strings.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#else
+#define PK_MACHO_LOADER 0
 #endif
 
 namespace pkhost {
@@ -37,6 +42,7 @@ struct Guard {
 
 thread_local Guard *guard = nullptr;
 
+#if PK_MACHO_LOADER
 [[noreturn]] void leave(const char *id, const char *message) {
     if (guard == nullptr) {
         std::fprintf(stderr, "pkhost: a Mach-O bundle raised %s outside a call\n", id);
@@ -119,6 +125,7 @@ mxArray *bundle_create(int m, int n, mxComplexity flag) {
 }
 
 uintptr_t stack_check_guard = 0x2f8a5b7c3e1d9604u;
+#endif
 
 }  // namespace
 
@@ -126,7 +133,7 @@ uintptr_t stack_check_guard = 0x2f8a5b7c3e1d9604u;
 }  // namespace pkhost
 
 // The variadic imports, in the bundle's convention.
-#if defined(__x86_64__)
+#if PK_MACHO_LOADER && defined(__x86_64__)
 extern "C" void pk_macho_mexErrMsgIdAndTxt(const char *id, const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
@@ -134,7 +141,7 @@ extern "C" void pk_macho_mexErrMsgIdAndTxt(const char *id, const char *fmt, ...)
 }
 #define PK_MACHO_SNPRINTF reinterpret_cast<void *>(&std::snprintf)
 #define PK_MACHO_VSNPRINTF reinterpret_cast<void *>(&std::vsnprintf)
-#elif defined(__aarch64__)
+#elif PK_MACHO_LOADER && defined(__aarch64__)
 // An AAPCS64 va_list (GCC's __va_list) whose general and vector register areas are used up
 // (offsets 0): va_arg then takes every argument from `stack`, 8 bytes each, as Apple lays them.
 namespace {
@@ -196,6 +203,9 @@ namespace macho {
 
 namespace {
 
+const uint32_t kMagic64 = 0xfeedfacf, kCigam64 = 0xcffaedfe, kMagic32 = 0xfeedface,
+               kCigam32 = 0xcefaedfe, kFatMagic = 0xcafebabe, kFatCigam = 0xbebafeca;
+
 // ---- What the bundles may import, by library. ----
 
 struct Import {
@@ -205,7 +215,7 @@ struct Import {
 
 #define PK_FN(f) reinterpret_cast<void *>(&(f))
 
-#if defined(__x86_64__) || defined(__aarch64__)
+#if PK_MACHO_LOADER
 const Import kLibmx[] = {
     {"_mxCreateDoubleMatrix_700", PK_FN(bundle_create)},
     {"_mxGetScalar", PK_FN(mxGetScalar)},
@@ -248,22 +258,19 @@ const Import kLibSystem[] = {
     {nullptr, nullptr}};
 #endif
 
+#if PK_MACHO_LOADER
 struct Library {
     const char *install_name;
     const Import *imports;
 };
 
-#if defined(__x86_64__) || defined(__aarch64__)
 const Library kLibraries[] = {{"@rpath/libmx.dylib", kLibmx},
                               {"@rpath/libmex.dylib", kLibmex},
                               {"@rpath/libmat.dylib", kLibmat},
                               {"/usr/lib/libSystem.B.dylib", kLibSystem}};
-#endif
 
 // ---- The file. ----
 
-const uint32_t kMagic64 = 0xfeedfacf, kCigam64 = 0xcffaedfe, kMagic32 = 0xfeedface,
-               kCigam32 = 0xcefaedfe, kFatMagic = 0xcafebabe, kFatCigam = 0xbebafeca;
 const uint32_t kCpuX86_64 = 0x01000007, kCpuArm64 = 0x0100000c;
 const uint32_t kBundle = 8;
 const uint32_t kSegment64 = 0x19, kDyldInfo = 0x22, kDyldInfoOnly = 0x80000022,
@@ -530,7 +537,6 @@ bool find_export(const unsigned char *trie, std::size_t n, const char *name, uin
     return false;
 }
 
-#if !defined(_WIN32)
 int protection(uint32_t vmprot) {
     return ((vmprot & 1) ? PROT_READ : 0) | ((vmprot & 2) ? PROT_WRITE : 0) |
            ((vmprot & 4) ? PROT_EXEC : 0);
@@ -677,7 +683,7 @@ bool is_macho(const std::string &path) {
 }
 
 void *open(const std::string &path, std::string &error) {
-#if defined(_WIN32) || !(defined(__x86_64__) || defined(__aarch64__))
+#if !PK_MACHO_LOADER
     error = "Mach-O bundles are loaded by the stand-in host on x86-64 and 64-bit Arm Linux only";
     static_cast<void>(path);
     return nullptr;
@@ -702,17 +708,20 @@ void *open(const std::string &path, std::string &error) {
 #endif
 }
 
+#if PK_MACHO_LOADER
 Entry entry(void *image) { return static_cast<Image *>(image)->entry; }
 
 void close(void *image) {
     Image *im = static_cast<Image *>(image);
     if (im == nullptr) return;
-#if !defined(_WIN32)
     for (auto f = im->terminators.rbegin(); f != im->terminators.rend(); ++f) (*f)();
     if (im->base != nullptr) munmap(im->base, im->mapped);
-#endif
     delete im;
 }
+#else
+Entry entry(void *) { return nullptr; }
+void close(void *) {}
+#endif
 
 void call(Entry entry, int nlhs, mxArray **plhs, int nrhs, const mxArray **prhs) {
     Guard g;
