@@ -49,12 +49,15 @@ step macho_binding_refuses_test_bundle \
 step macho_binding_refuses_elf fails tests/macos/macho_binding.sh "$objdump" x86_64 \
   "$build/standin/macos/pair_residual.mexa64"
 
-# The ELF binding checks concern the ELF build, which the main suite runs.
+# The ELF binding checks concern the ELF build, which the main suite runs. Under QEMU the suite
+# leaves out the one test that scans 6.4 GB of inputs (2.5 minutes there, 1 s natively): it runs
+# in the x86-64 suites, on ELF modules and bundles alike.
+slow=SmallStack.ClosedFormUpdateWithTwentyThousandItems
 step suite_macho_x86_64 env PKTEST_MODULE_DIR="$mac/standin" PKTEST_MODULE_SUFFIX=.mexmaci64 \
   "$build/tests/pairkernels_tests" --gtest_filter=-Binding.*
-step suite_aarch64_elf $qemu "$arm/tests/pairkernels_tests"
+step suite_aarch64_elf $qemu "$arm/tests/pairkernels_tests" --gtest_filter=-$slow
 step suite_macho_arm64 env PKTEST_MODULE_DIR="$mac/standin" PKTEST_MODULE_SUFFIX=.mexmaca64 \
-  $qemu "$arm/tests/pairkernels_tests" --gtest_filter=-Binding.*
+  $qemu "$arm/tests/pairkernels_tests" --gtest_filter=-Binding.*:$slow
 step pkhost_run tests/run/pkhost_run.sh "$build" "$win" "$arm" "$mac"
 
 printf '%s\n' "${results[@]}"
