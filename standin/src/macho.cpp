@@ -16,15 +16,28 @@
 #include "mex.h"
 #include "pkhost.h"
 
-// Bundles run where their code and calling convention are the host's own: x86-64 and 64-bit Arm
-// under a POSIX system. Elsewhere (the Windows build of the host) a bundle is refused.
-#if !defined(_WIN32) && (defined(__x86_64__) || defined(__aarch64__))
+// Bundles run where their machine code is the host's: x86_64 bundles on x86-64 Linux and Windows,
+// arm64 bundles on 64-bit Arm Linux. Elsewhere a bundle is refused.
+#if defined(__x86_64__) || (defined(__aarch64__) && !defined(_WIN32))
 #define PK_MACHO_LOADER 1
-#include <strings.h>
-#include <sys/mman.h>
-#include <unistd.h>
 #else
 #define PK_MACHO_LOADER 0
+#endif
+
+#if PK_MACHO_LOADER && defined(_WIN32)
+#include <windows.h>
+#elif PK_MACHO_LOADER
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+// Every function a bundle calls follows the bundle's convention: on x86-64 the System V one,
+// which is the Linux host's own and which GCC also compiles for a Windows host (where the
+// platform's convention is Microsoft's).
+#if defined(__x86_64__)
+#define PK_BUNDLE_ABI __attribute__((sysv_abi))
+#else
+#define PK_BUNDLE_ABI
 #endif
 
 namespace pkhost {
@@ -34,8 +47,21 @@ namespace {
 
 // ---- The calls of one bundle: errors end them by longjmp, and their blocks are listed. ----
 
+// On Windows setjmp records its frame, and longjmp then unwinds the frames it leaves by their
+// unwind tables, which a bundle's frames have none of; a jump buffer recorded without a frame is
+// left by restoring the registers alone, as longjmp does elsewhere.
+#if defined(_WIN32)
+typedef std::jmp_buf JumpBuffer;
+#define PK_SETJMP(b) _setjmp(b, nullptr)
+#define PK_LONGJMP(b) std::longjmp(b, 1)
+#else
+typedef std::jmp_buf JumpBuffer;
+#define PK_SETJMP(b) setjmp(b)
+#define PK_LONGJMP(b) std::longjmp(b, 1)
+#endif
+
 struct Guard {
-    std::jmp_buf where;
+    JumpBuffer where;
     std::string id, message;
     std::vector<void *> blocks;  // what the bundle holds of the loader's malloc
 };
@@ -43,14 +69,14 @@ struct Guard {
 thread_local Guard *guard = nullptr;
 
 #if PK_MACHO_LOADER
-[[noreturn]] void leave(const char *id, const char *message) {
+[[noreturn]] __attribute__((noinline)) void leave(const char *id, const char *message) {
     if (guard == nullptr) {
         std::fprintf(stderr, "pkhost: a Mach-O bundle raised %s outside a call\n", id);
         std::abort();
     }
     guard->id = id;
     guard->message = message;
-    std::longjmp(guard->where, 1);
+    PK_LONGJMP(guard->where);
 }
 
 void hold(void *p) {
@@ -67,34 +93,62 @@ void release(void *p) {
         }
 }
 
-void *bundle_malloc(std::size_t n) {
+// ---- The imports: host calls and libSystem's, in the bundle's convention. ----
+
+PK_BUNDLE_ABI void *bundle_malloc(std::size_t n) {
     void *p = std::malloc(n);
     hold(p);
     return p;
 }
 
-void *bundle_calloc(std::size_t n, std::size_t size) {
+PK_BUNDLE_ABI void *bundle_calloc(std::size_t n, std::size_t size) {
     void *p = std::calloc(n, size);
     hold(p);
     return p;
 }
 
-void *bundle_realloc(void *old, std::size_t n) {
+PK_BUNDLE_ABI void *bundle_realloc(void *old, std::size_t n) {
+    release(old);
     void *p = std::realloc(old, n);
-    if (p != nullptr || n == 0) release(old);
-    hold(p);
+    hold(p == nullptr && n != 0 ? old : p);  // a failed realloc leaves the old block held
     return p;
 }
 
-void bundle_free(void *p) {
+PK_BUNDLE_ABI void bundle_free(void *p) {
     release(p);
     std::free(p);
 }
 
+PK_BUNDLE_ABI void *bundle_memcpy(void *d, const void *s, std::size_t n) {
+    return std::memcpy(d, s, n);
+}
+PK_BUNDLE_ABI void *bundle_memmove(void *d, const void *s, std::size_t n) {
+    return std::memmove(d, s, n);
+}
+PK_BUNDLE_ABI void *bundle_memset(void *d, int c, std::size_t n) { return std::memset(d, c, n); }
+PK_BUNDLE_ABI void bundle_bzero(void *d, std::size_t n) { std::memset(d, 0, n); }
+PK_BUNDLE_ABI std::size_t bundle_strlen(const char *s) { return std::strlen(s); }
+[[noreturn]] PK_BUNDLE_ABI void bundle_abort() { std::abort(); }
+
+[[noreturn]] PK_BUNDLE_ABI void unbound_lazy_pointer() {
+    std::fprintf(stderr, "pkhost: a Mach-O bundle called dyld_stub_binder (a lazy pointer left "
+                         "unbound)\n");
+    std::abort();
+}
+
+[[noreturn]] PK_BUNDLE_ABI void stack_check_failed() {
+    std::fprintf(stderr, "pkhost: a Mach-O bundle's stack protector fired\n");
+    std::abort();
+}
+
+uintptr_t stack_check_guard = 0x2f8a5b7c3e1d9604u;
+
 // The host call that can fail inside the stand-in host: its error ends the call like the module's
 // own (the exception is caught here, in host code, and the call left after the handler is done).
-mxArray *bundle_create(int m, int n, mxComplexity flag) {
-    char id[128], message[512];
+// (The handler sits in a function of the host's convention: GCC for Windows emits no unwind
+// table for a function of another convention, and so no handler in one.)
+__attribute__((noinline)) mxArray *create(int m, int n, mxComplexity flag, char (&id)[128],
+                                          char (&message)[512]) {
     try {
         return mxCreateDoubleMatrix_700(m, n, flag);
     } catch (const HostError &e) {
@@ -104,46 +158,186 @@ mxArray *bundle_create(int m, int n, mxComplexity flag) {
         std::snprintf(id, sizeof id, "standin:outOfMemory");
         std::snprintf(message, sizeof message, "%s", e.what());
     }
-    leave(id, message);
+    return nullptr;
 }
 
-[[noreturn]] void raise_formatted(const char *id, const char *fmt, va_list ap) {
+PK_BUNDLE_ABI mxArray *bundle_create(int m, int n, mxComplexity flag) {
+    char id[128], message[512];
+    mxArray *a = create(m, n, flag, id, message);
+    if (a == nullptr) leave(id, message);
+    return a;
+}
+
+#define PK_HOST_CALL(ret, name, type)                                       \
+    PK_BUNDLE_ABI ret bundle_##name(type a) { return name(a); }
+PK_HOST_CALL(double, mxGetScalar, const mxArray *)
+PK_HOST_CALL(double *, mxGetPr, const mxArray *)
+PK_HOST_CALL(double *, mxGetPi, const mxArray *)
+PK_HOST_CALL(size_t, mxGetM, const mxArray *)
+PK_HOST_CALL(size_t, mxGetN, const mxArray *)
+PK_HOST_CALL(size_t, mxGetNumberOfElements, const mxArray *)
+PK_HOST_CALL(mwSize, mxGetNumberOfDimensions, const mxArray *)
+PK_HOST_CALL(const mwSize *, mxGetDimensions, const mxArray *)
+PK_HOST_CALL(mxClassID, mxGetClassID, const mxArray *)
+PK_HOST_CALL(const char *, mxGetClassName, const mxArray *)
+PK_HOST_CALL(bool, mxIsDouble, const mxArray *)
+PK_HOST_CALL(bool, mxIsNumeric, const mxArray *)
+PK_HOST_CALL(bool, mxIsLogical, const mxArray *)
+PK_HOST_CALL(bool, mxIsComplex, const mxArray *)
+PK_HOST_CALL(bool, mxIsSparse, const mxArray *)
+PK_HOST_CALL(int, pkhostSimdLevel, int)
+#undef PK_HOST_CALL
+
+// The variadic imports: snprintf, vsnprintf and mexErrMsgIdAndTxt.
+#if defined(__x86_64__) && !defined(_WIN32)
+// The Linux C library's own convention and va_list are the bundle's.
+typedef va_list BundleVaList;
+#define PK_BUNDLE_VA_START va_start
+#define PK_BUNDLE_VA_END va_end
+int format(char *buffer, std::size_t size, const char *fmt, BundleVaList ap) {
+    return std::vsnprintf(buffer, size, fmt, ap);
+}
+#elif defined(__x86_64__)
+// On Windows the bundle's va_list is System V's, which the C library cannot read: the format is
+// taken apart here, each argument fetched by its conversion's type and formatted by itself.
+typedef __builtin_sysv_va_list BundleVaList;
+#define PK_BUNDLE_VA_START __builtin_sysv_va_start
+#define PK_BUNDLE_VA_END __builtin_sysv_va_end
+
+// What has been formatted: `length` characters, of which the first `size` - 1 at most are kept.
+struct Formatted {
+    char *buffer;
+    std::size_t size, length;
+};
+
+void put(Formatted &f, const char *s, std::size_t n) {
+    for (std::size_t k = 0; k < n; ++k, ++f.length)
+        if (f.length + 1 < f.size) f.buffer[f.length] = s[k];
+}
+
+template <class T>
+void put_one(Formatted &f, const char *spec, T value) {
+    char piece[256];
+    const int n = std::snprintf(piece, sizeof piece, spec, value);
+    if (n < 0) return;
+    if (static_cast<std::size_t>(n) < sizeof piece) return put(f, piece, static_cast<std::size_t>(n));
+    char *whole = static_cast<char *>(std::malloc(static_cast<std::size_t>(n) + 1));
+    if (whole == nullptr) return;
+    std::snprintf(whole, static_cast<std::size_t>(n) + 1, spec, value);
+    put(f, whole, static_cast<std::size_t>(n));
+    std::free(whole);
+}
+
+// Holds no object with a destructor: GCC for Windows gives a function of another convention than
+// the platform's no unwind table.
+PK_BUNDLE_ABI int format(char *buffer, std::size_t size, const char *fmt, BundleVaList ap) {
+    Formatted f{buffer, size, 0};
+    for (const char *p = fmt; *p != '\0'; ++p) {
+        if (*p != '%') {
+            put(f, p, 1);
+            continue;
+        }
+        // The conversion as the host's snprintf takes it: flags, width and precision as given
+        // (a '*' replaced by its argument), then "ll" for every integer.
+        char spec[64] = "%";
+        std::size_t n = 1;
+        auto add = [&](char c) {
+            if (n + 1 < sizeof spec) spec[n++] = c, spec[n] = '\0';
+        };
+        ++p;
+        while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr) add(*p++);
+        for (int part = 0; part < 2; ++part) {  // width, then precision
+            if (part == 1) {
+                if (*p != '.') break;
+                add(*p++);
+            }
+            if (*p == '*') {
+                char digits[16];
+                std::snprintf(digits, sizeof digits, "%d", __builtin_va_arg(ap, int));
+                for (const char *d = digits; *d != '\0'; ++d) add(*d);
+                ++p;
+            }
+            while (*p >= '0' && *p <= '9') add(*p++);
+        }
+        // The bundle's widths: long is 64 bits there, 32 on Windows.
+        int bits = 32;
+        if (*p == 'h') {
+            bits = 16;
+            if (*++p == 'h') bits = 8, ++p;
+        } else if (*p == 'l') {
+            bits = 64;
+            if (*++p == 'l') ++p;
+        } else if (*p == 'z' || *p == 'j' || *p == 't') {
+            bits = 64, ++p;
+        } else if (*p == 'L') {
+            return -1;  // long double: not a type the bundles pass
+        }
+        const char c = *p;
+        if (c == '\0') break;
+        if (c == 'd' || c == 'i' || c == 'u' || c == 'o' || c == 'x' || c == 'X') {
+            add('l'), add('l'), add(c);
+            long long v = bits == 64 ? __builtin_va_arg(ap, long long) : __builtin_va_arg(ap, int);
+            const bool is_signed = c == 'd' || c == 'i';
+            if (bits == 32) v = is_signed ? static_cast<int>(v) : static_cast<unsigned>(v);
+            if (bits == 16) v = is_signed ? static_cast<short>(v) : static_cast<unsigned short>(v);
+            if (bits == 8)
+                v = is_signed ? static_cast<signed char>(v) : static_cast<unsigned char>(v);
+            put_one(f, spec, v);
+        } else if (std::strchr("fFeEgGaA", c) != nullptr) {
+            add(c);
+            put_one(f, spec, __builtin_va_arg(ap, double));
+        } else if (c == 'c') {
+            add(c);
+            put_one(f, spec, __builtin_va_arg(ap, int));
+        } else if (c == 's' || c == 'p') {
+            add(c);
+            put_one(f, spec, __builtin_va_arg(ap, const char *));
+        } else if (c == '%') {
+            put(f, "%", 1);
+        } else {
+            return -1;  // %n and unknown conversions
+        }
+    }
+    if (size > 0) buffer[f.length < size ? f.length : size - 1] = '\0';
+    return static_cast<int>(f.length);
+}
+#endif
+
+#if defined(__x86_64__)
+PK_BUNDLE_ABI int bundle_snprintf(char *buffer, std::size_t size, const char *fmt, ...) {
+    BundleVaList ap;
+    PK_BUNDLE_VA_START(ap, fmt);
+    const int n = format(buffer, size, fmt, ap);
+    PK_BUNDLE_VA_END(ap);
+    return n;
+}
+
+PK_BUNDLE_ABI int bundle_vsnprintf(char *buffer, std::size_t size, const char *fmt,
+                                   BundleVaList ap) {
+    return format(buffer, size, fmt, ap);
+}
+
+PK_BUNDLE_ABI void bundle_mexErrMsgIdAndTxt(const char *id, const char *fmt, ...) {
     char message[2048];
-    std::vsnprintf(message, sizeof message, fmt != nullptr ? fmt : "", ap);
+    BundleVaList ap;
+    PK_BUNDLE_VA_START(ap, fmt);
+    format(message, sizeof message, fmt != nullptr ? fmt : "", ap);
+    PK_BUNDLE_VA_END(ap);
     leave(id != nullptr ? id : "", message);
 }
-
-[[noreturn]] void unbound_lazy_pointer() {
-    std::fprintf(stderr, "pkhost: a Mach-O bundle called dyld_stub_binder (a lazy pointer left "
-                         "unbound)\n");
-    std::abort();
-}
-
-[[noreturn]] void stack_check_failed() {
-    std::fprintf(stderr, "pkhost: a Mach-O bundle's stack protector fired\n");
-    std::abort();
-}
-
-uintptr_t stack_check_guard = 0x2f8a5b7c3e1d9604u;
 #endif
+#endif  // PK_MACHO_LOADER
 
 }  // namespace
 
 }  // namespace macho
 }  // namespace pkhost
 
-// The variadic imports, in the bundle's convention.
-#if PK_MACHO_LOADER && defined(__x86_64__)
-extern "C" void pk_macho_mexErrMsgIdAndTxt(const char *id, const char *fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    pkhost::macho::raise_formatted(id, fmt, ap);
-}
-#define PK_MACHO_SNPRINTF reinterpret_cast<void *>(&std::snprintf)
-#define PK_MACHO_VSNPRINTF reinterpret_cast<void *>(&std::vsnprintf)
-#elif PK_MACHO_LOADER && defined(__aarch64__)
-// An AAPCS64 va_list (GCC's __va_list) whose general and vector register areas are used up
-// (offsets 0): va_arg then takes every argument from `stack`, 8 bytes each, as Apple lays them.
+#if PK_MACHO_LOADER && defined(__aarch64__)
+// Apple's arm64 convention passes every variadic argument on the stack, in 8-byte slots, and its
+// va_list points at them. An AAPCS64 va_list (GCC's __va_list) whose general and vector register
+// areas are used up (offsets 0) makes va_arg take every argument from `stack` in turn, as Apple
+// lays them out; vsnprintf then reads the bundle's arguments.
 namespace {
 struct Aapcs64VaList {
     void *stack;
@@ -168,8 +362,12 @@ extern "C" int pk_macho_vsnprintf(char *buffer, std::size_t size, const char *fm
 }
 
 extern "C" void pk_macho_error_slots(const char *id, const char *fmt, void *slots) {
-    PK_WITH_APPLE_VA_LIST(ap, slots);
-    pkhost::macho::raise_formatted(id, fmt, ap);
+    char message[2048];
+    {
+        PK_WITH_APPLE_VA_LIST(ap, slots);
+        std::vsnprintf(message, sizeof message, fmt != nullptr ? fmt : "", ap);
+    }
+    pkhost::macho::leave(id != nullptr ? id : "", message);
 }
 
 extern "C" int pk_macho_snprintf(char *, std::size_t, const char *, ...);
@@ -194,8 +392,13 @@ pk_macho_mexErrMsgIdAndTxt:
     b pk_macho_error_slots
     .size pk_macho_mexErrMsgIdAndTxt, .-pk_macho_mexErrMsgIdAndTxt
 )");
-#define PK_MACHO_SNPRINTF reinterpret_cast<void *>(&pk_macho_snprintf)
-#define PK_MACHO_VSNPRINTF reinterpret_cast<void *>(&pk_macho_vsnprintf)
+#define PK_BUNDLE_SNPRINTF pk_macho_snprintf
+#define PK_BUNDLE_VSNPRINTF pk_macho_vsnprintf
+#define PK_BUNDLE_ERROR pk_macho_mexErrMsgIdAndTxt
+#else
+#define PK_BUNDLE_SNPRINTF bundle_snprintf
+#define PK_BUNDLE_VSNPRINTF bundle_vsnprintf
+#define PK_BUNDLE_ERROR bundle_mexErrMsgIdAndTxt
 #endif
 
 namespace pkhost {
@@ -208,6 +411,7 @@ const uint32_t kMagic64 = 0xfeedfacf, kCigam64 = 0xcffaedfe, kMagic32 = 0xfeedfa
 
 // ---- What the bundles may import, by library. ----
 
+#if PK_MACHO_LOADER
 struct Import {
     const char *name;
     void *address;
@@ -215,50 +419,46 @@ struct Import {
 
 #define PK_FN(f) reinterpret_cast<void *>(&(f))
 
-#if PK_MACHO_LOADER
 const Import kLibmx[] = {
     {"_mxCreateDoubleMatrix_700", PK_FN(bundle_create)},
-    {"_mxGetScalar", PK_FN(mxGetScalar)},
-    {"_mxGetPr", PK_FN(mxGetPr)},
-    {"_mxGetPi", PK_FN(mxGetPi)},
-    {"_mxGetM", PK_FN(mxGetM)},
-    {"_mxGetN", PK_FN(mxGetN)},
-    {"_mxGetNumberOfElements", PK_FN(mxGetNumberOfElements)},
-    {"_mxGetNumberOfDimensions", PK_FN(mxGetNumberOfDimensions)},
-    {"_mxGetDimensions", PK_FN(mxGetDimensions)},
-    {"_mxGetClassID", PK_FN(mxGetClassID)},
-    {"_mxGetClassName", PK_FN(mxGetClassName)},
-    {"_mxIsDouble", PK_FN(mxIsDouble)},
-    {"_mxIsNumeric", PK_FN(mxIsNumeric)},
-    {"_mxIsLogical", PK_FN(mxIsLogical)},
-    {"_mxIsComplex", PK_FN(mxIsComplex)},
-    {"_mxIsSparse", PK_FN(mxIsSparse)},
-    {"_pkhostSimdLevel", PK_FN(pkhostSimdLevel)},
+    {"_mxGetScalar", PK_FN(bundle_mxGetScalar)},
+    {"_mxGetPr", PK_FN(bundle_mxGetPr)},
+    {"_mxGetPi", PK_FN(bundle_mxGetPi)},
+    {"_mxGetM", PK_FN(bundle_mxGetM)},
+    {"_mxGetN", PK_FN(bundle_mxGetN)},
+    {"_mxGetNumberOfElements", PK_FN(bundle_mxGetNumberOfElements)},
+    {"_mxGetNumberOfDimensions", PK_FN(bundle_mxGetNumberOfDimensions)},
+    {"_mxGetDimensions", PK_FN(bundle_mxGetDimensions)},
+    {"_mxGetClassID", PK_FN(bundle_mxGetClassID)},
+    {"_mxGetClassName", PK_FN(bundle_mxGetClassName)},
+    {"_mxIsDouble", PK_FN(bundle_mxIsDouble)},
+    {"_mxIsNumeric", PK_FN(bundle_mxIsNumeric)},
+    {"_mxIsLogical", PK_FN(bundle_mxIsLogical)},
+    {"_mxIsComplex", PK_FN(bundle_mxIsComplex)},
+    {"_mxIsSparse", PK_FN(bundle_mxIsSparse)},
+    {"_pkhostSimdLevel", PK_FN(bundle_pkhostSimdLevel)},
     {nullptr, nullptr}};
-const Import kLibmex[] = {{"_mexErrMsgIdAndTxt", PK_FN(pk_macho_mexErrMsgIdAndTxt)},
-                          {nullptr, nullptr}};
+const Import kLibmex[] = {{"_mexErrMsgIdAndTxt", PK_FN(PK_BUNDLE_ERROR)}, {nullptr, nullptr}};
 const Import kLibmat[] = {{nullptr, nullptr}};
 const Import kLibSystem[] = {
     {"_malloc", PK_FN(bundle_malloc)},
     {"_calloc", PK_FN(bundle_calloc)},
     {"_realloc", PK_FN(bundle_realloc)},
     {"_free", PK_FN(bundle_free)},
-    {"_memcpy", PK_FN(std::memcpy)},
-    {"_memmove", PK_FN(std::memmove)},
-    {"_memset", PK_FN(std::memset)},
-    {"_bzero", PK_FN(bzero)},
-    {"___bzero", PK_FN(bzero)},
-    {"_strlen", PK_FN(std::strlen)},
-    {"_abort", PK_FN(std::abort)},
-    {"_snprintf", PK_MACHO_SNPRINTF},
-    {"_vsnprintf", PK_MACHO_VSNPRINTF},
+    {"_memcpy", PK_FN(bundle_memcpy)},
+    {"_memmove", PK_FN(bundle_memmove)},
+    {"_memset", PK_FN(bundle_memset)},
+    {"_bzero", PK_FN(bundle_bzero)},
+    {"___bzero", PK_FN(bundle_bzero)},
+    {"_strlen", PK_FN(bundle_strlen)},
+    {"_abort", PK_FN(bundle_abort)},
+    {"_snprintf", PK_FN(PK_BUNDLE_SNPRINTF)},
+    {"_vsnprintf", PK_FN(PK_BUNDLE_VSNPRINTF)},
     {"___stack_chk_fail", PK_FN(stack_check_failed)},
     {"___stack_chk_guard", &stack_check_guard},
     {"dyld_stub_binder", PK_FN(unbound_lazy_pointer)},
     {nullptr, nullptr}};
-#endif
 
-#if PK_MACHO_LOADER
 struct Library {
     const char *install_name;
     const Import *imports;
@@ -302,6 +502,8 @@ struct Section {
     uint32_t type;
 };
 
+typedef void (PK_BUNDLE_ABI *Initializer)();
+
 struct Image {
     std::string path;
     unsigned char *base = nullptr;  // where vmaddr `low` is mapped
@@ -310,7 +512,7 @@ struct Image {
     std::vector<Segment> segments;
     std::vector<Section> sections;
     std::vector<const Library *> dylibs;  // by ordinal - 1
-    std::vector<void (*)()> terminators;
+    std::vector<Initializer> terminators;
     Entry entry = nullptr;
 };
 
@@ -537,10 +739,42 @@ bool find_export(const unsigned char *trie, std::size_t n, const char *name, uin
     return false;
 }
 
-int protection(uint32_t vmprot) {
-    return ((vmprot & 1) ? PROT_READ : 0) | ((vmprot & 2) ? PROT_WRITE : 0) |
-           ((vmprot & 4) ? PROT_EXEC : 0);
+// Memory for the segments, and their protection (VM_PROT_READ 1, WRITE 2, EXECUTE 4).
+#if defined(_WIN32)
+std::size_t page_size() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwPageSize;
 }
+void *map_writable(std::size_t bytes) {
+    return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+void unmap(void *p, std::size_t) { VirtualFree(p, 0, MEM_RELEASE); }
+bool protect(void *p, std::size_t bytes, uint32_t vmprot) {
+    const bool r = vmprot & 1, w = vmprot & 2, x = vmprot & 4;
+    const DWORD mode = x ? (w ? PAGE_EXECUTE_READWRITE : PAGE_EXECUTE_READ)
+                         : (w ? PAGE_READWRITE : (r ? PAGE_READONLY : PAGE_NOACCESS));
+    DWORD old;
+    if (!VirtualProtect(p, bytes, mode, &old)) return false;
+    if (x) FlushInstructionCache(GetCurrentProcess(), p, bytes);
+    return true;
+}
+#else
+std::size_t page_size() { return static_cast<std::size_t>(sysconf(_SC_PAGESIZE)); }
+void *map_writable(std::size_t bytes) {
+    void *p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return p == MAP_FAILED ? nullptr : p;
+}
+void unmap(void *p, std::size_t bytes) { munmap(p, bytes); }
+bool protect(void *p, std::size_t bytes, uint32_t vmprot) {
+    const int mode = ((vmprot & 1) ? PROT_READ : 0) | ((vmprot & 2) ? PROT_WRITE : 0) |
+                     ((vmprot & 4) ? PROT_EXEC : 0);
+    if (mprotect(p, bytes, mode) != 0) return false;
+    if (vmprot & 4)
+        __builtin___clear_cache(static_cast<char *>(p), static_cast<char *>(p) + bytes);
+    return true;
+}
+#endif
 
 void load(Image &im, const Bytes &file) {
     const uint32_t magic = file.u32(0);
@@ -613,13 +847,12 @@ void load(Image &im, const Bytes &file) {
         low = s.vmaddr < low ? s.vmaddr : low;
         high = s.vmaddr + s.vmsize > high ? s.vmaddr + s.vmsize : high;
     }
-    const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    const uint64_t page = page_size();
     if (low % page != 0) refuse("its segments are not page-aligned");
     im.low = low;
     im.mapped = static_cast<std::size_t>((high - low + page - 1) / page * page);
-    void *base = mmap(nullptr, im.mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1,
-                      0);
-    if (base == MAP_FAILED) refuse("cannot map its segments");
+    void *base = map_writable(im.mapped);
+    if (base == nullptr) refuse("cannot map its segments");
     im.base = static_cast<unsigned char *>(base);
     for (const Segment &s : im.segments)
         if (s.filesize != 0)
@@ -638,11 +871,8 @@ void load(Image &im, const Bytes &file) {
     for (const Segment &s : im.segments) {
         if (s.vmsize == 0) continue;
         unsigned char *p = im.base + (s.vmaddr - low);
-        if (mprotect(p, static_cast<std::size_t>(s.vmsize), protection(s.initprot)) != 0)
+        if (!protect(p, static_cast<std::size_t>(s.vmsize), s.initprot))
             refuse("cannot set the protection of segment " + s.name);
-        if (s.initprot & 4)
-            __builtin___clear_cache(reinterpret_cast<char *>(p),
-                                    reinterpret_cast<char *>(p + s.vmsize));
     }
 
     for (const Section &x : im.sections) {
@@ -652,7 +882,7 @@ void load(Image &im, const Bytes &file) {
             for (uint64_t k = 0; k + 8 <= x.size; k += 8) {
                 uint64_t f;
                 std::memcpy(&f, p + k, 8);
-                void (*fn)() = reinterpret_cast<void (*)()>(static_cast<uintptr_t>(f));
+                const Initializer fn = reinterpret_cast<Initializer>(static_cast<uintptr_t>(f));
                 if (x.type == kModInitPointers)
                     fn();
                 else
@@ -662,7 +892,7 @@ void load(Image &im, const Bytes &file) {
             for (uint64_t k = 0; k + 4 <= x.size; k += 4) {
                 uint32_t f;
                 std::memcpy(&f, p + k, 4);
-                reinterpret_cast<void (*)()>(im.base + f)();
+                reinterpret_cast<Initializer>(im.base + f)();
             }
         }
     }
@@ -684,7 +914,8 @@ bool is_macho(const std::string &path) {
 
 void *open(const std::string &path, std::string &error) {
 #if !PK_MACHO_LOADER
-    error = "Mach-O bundles are loaded by the stand-in host on x86-64 and 64-bit Arm Linux only";
+    error = "Mach-O bundles are loaded by the stand-in host on x86-64 (Linux, Windows) and on "
+            "64-bit Arm Linux only";
     static_cast<void>(path);
     return nullptr;
 #else
@@ -701,7 +932,7 @@ void *open(const std::string &path, std::string &error) {
         load(*im, Bytes(std::move(data)));
     } catch (const Refused &r) {
         error = "Mach-O bundle " + r.why;
-        if (im->base != nullptr) munmap(im->base, im->mapped);
+        if (im->base != nullptr) unmap(im->base, im->mapped);
         return nullptr;
     }
     return im.release();
@@ -711,11 +942,20 @@ void *open(const std::string &path, std::string &error) {
 #if PK_MACHO_LOADER
 Entry entry(void *image) { return static_cast<Image *>(image)->entry; }
 
+namespace {
+
+// Apart from close(): GCC 12 for Windows fails on the loop inlined there.
+__attribute__((noinline)) void run_terminators(const std::vector<Initializer> &terminators) {
+    for (std::size_t k = terminators.size(); k-- > 0;) terminators[k]();
+}
+
+}  // namespace
+
 void close(void *image) {
     Image *im = static_cast<Image *>(image);
     if (im == nullptr) return;
-    for (auto f = im->terminators.rbegin(); f != im->terminators.rend(); ++f) (*f)();
-    if (im->base != nullptr) munmap(im->base, im->mapped);
+    run_terminators(im->terminators);
+    if (im->base != nullptr) unmap(im->base, im->mapped);
     delete im;
 }
 #else
@@ -723,12 +963,46 @@ Entry entry(void *) { return nullptr; }
 void close(void *) {}
 #endif
 
+namespace {
+
+#if defined(_WIN32)
+// Windows grows a thread's stack a guard page at a time, and code built for another system does
+// not touch the pages of a large frame in order as Windows code does (__chkstk): the pages a
+// bundle may use are committed before it runs, 256 KiB below here or as far as the stack goes.
+__attribute__((noinline)) void commit_stack() {
+    char here = 0;
+    MEMORY_BASIC_INFORMATION region;
+    if (VirtualQuery(&here, &region, sizeof region) == 0) return;
+    const uintptr_t sp = reinterpret_cast<uintptr_t>(&here);
+    const uintptr_t bottom = reinterpret_cast<uintptr_t>(region.AllocationBase);
+    const uintptr_t margin = 32 * 1024, most = 256 * 1024;
+    if (sp - bottom <= 2 * margin) return;
+    const std::size_t depth = static_cast<std::size_t>(
+        sp - bottom - margin < most ? sp - bottom - 2 * margin : most);
+    volatile char *p = static_cast<volatile char *>(__builtin_alloca(depth));
+    for (std::size_t k = 0; k < depth; k += 4096) p[k] = here;
+}
+#else
+void commit_stack() {}
+#endif
+
+// The call into the bundle, in a function of its own: GCC 12 for Windows can fail on a call in
+// the bundle's convention in a function that holds a setjmp.
+__attribute__((noinline)) void invoke(Entry entry, int nlhs, mxArray **plhs, int nrhs,
+                                      const mxArray **prhs) {
+    typedef void(PK_BUNDLE_ABI * BundleEntry)(int, mxArray **, int, const mxArray **);
+    reinterpret_cast<BundleEntry>(entry)(nlhs, plhs, nrhs, prhs);
+}
+
+}  // namespace
+
 void call(Entry entry, int nlhs, mxArray **plhs, int nrhs, const mxArray **prhs) {
+    commit_stack();
     Guard g;
     Guard *const outer = guard;
     guard = &g;
-    if (setjmp(g.where) == 0) {
-        entry(nlhs, plhs, nrhs, prhs);
+    if (PK_SETJMP(g.where) == 0) {
+        invoke(entry, nlhs, plhs, nrhs, prhs);
         guard = outer;
         return;
     }

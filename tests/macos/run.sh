@@ -6,13 +6,14 @@
 #                         (tests/macos/macho_binding.sh), and that the check refuses what it must
 #   suite_macho_x86_64    the C++ suite on the x86_64 bundles of every profile, loaded by the
 #                         stand-in host's Mach-O loader
+#   suite_macho_x86_64_windows  the Windows build of the suite on the same bundles, under Wine
 #   suite_aarch64_elf     the aarch64 build of the C++ suite on the aarch64 ELF modules, under QEMU
 #   suite_macho_arm64     the same on the arm64 bundles
 #   pkhost_run            the runner of every host on every kind of module file, bit for bit
 #                         (tests/run/pkhost_run.sh)
 # Ends with "N passed, N failed".
 set -uo pipefail
-build=$1 win=$2 arm=$3 mac=$4
+build=$(realpath "$1") win=$(realpath "$2") arm=$(realpath "$3") mac=$(realpath "$4")
 objdump=$(command -v llvm-objdump || command -v llvm-objdump-14)
 qemu="qemu-aarch64-static -L /usr/aarch64-linux-gnu"
 modules=$(tools/modules.sh names)
@@ -55,6 +56,9 @@ step macho_binding_refuses_elf fails tests/macos/macho_binding.sh "$objdump" x86
 slow=SmallStack.ClosedFormUpdateWithTwentyThousandItems
 step suite_macho_x86_64 env PKTEST_MODULE_DIR="$mac/standin" PKTEST_MODULE_SUFFIX=.mexmaci64 \
   "$build/tests/pairkernels_tests" --gtest_filter=-Binding.*
+step suite_macho_x86_64_windows env PKTEST_MODULE_DIR="$mac/standin" \
+  PKTEST_MODULE_SUFFIX=.mexmaci64 tests/windows/wine.sh "$win/wineprefix" /usr/lib/wine/wine64 \
+  "$win/bin/pairkernels_tests.exe"
 step suite_aarch64_elf $qemu "$arm/tests/pairkernels_tests" --gtest_filter=-$slow
 step suite_macho_arm64 env PKTEST_MODULE_DIR="$mac/standin" PKTEST_MODULE_SUFFIX=.mexmaca64 \
   $qemu "$arm/tests/pairkernels_tests" --gtest_filter=-Binding.*:$slow

@@ -4,8 +4,8 @@
 # Unpacks ZIP into a temporary folder; each platform's folder must hold the fourteen modules with
 # that platform's extension and their help texts, and nothing else. One call of the same modules
 # in each folder, through the runner that runs that platform's files (pkhost-run of x86-64 Linux
-# for glnxa64 and maci64, of Windows under Wine for win64, of aarch64 Linux under QEMU for
-# maca64), must give the same shape and bits in every folder (item_pair_scatter's linux form
+# for glnxa64 and maci64, of Windows under Wine for win64 and maci64, of aarch64 Linux under QEMU
+# for maca64), must give the same shape and bits in every folder (item_pair_scatter's linux form
 # aside). Ends with "N passed, N failed".
 set -uo pipefail
 zip=$(realpath "$1") build=$(realpath "$2") win=$(realpath "$3") arm=$(realpath "$4")
@@ -24,7 +24,7 @@ dir=$work/unpacked/$top
 [ -f "$dir/README.txt" ] && [ -f "$dir/COPYING" ] && ok || bad "README.txt or COPYING missing"
 modules=$(tools/modules.sh names)
 platforms=("glnxa64 mexa64 linux" "win64 mexw64 windows" "maci64 mexmaci64 linux"
-           "maca64 mexmaca64 arm")
+           "maci64 mexmaci64 windows" "maca64 mexmaca64 arm")
 for p in "${platforms[@]}"; do
   read -r arch ext runner <<<"$p"
   expected=$(for m in $modules; do echo "$m.$ext"; echo "$m.m"; done | sort)
@@ -46,7 +46,7 @@ for c in "${calls[@]}"; do
   reference="" tensor=""
   for p in "${platforms[@]}"; do
     read -r arch ext runner <<<"$p"
-    out=$work/$m.$arch.out
+    out=$work/$m.$arch.$runner.out
     printed=$("run_$runner" "$dir/$arch/$m.$ext" "$out" $args)
     status=$?
     if [ $status -ne 0 ]; then bad "$arch/$m.$ext exited $status: $printed"; continue; fi

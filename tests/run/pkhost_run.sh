@@ -4,7 +4,8 @@
 #   tests/run/pkhost_run.sh BUILD_DIR WIN_BUILD_DIR ARM_BUILD_DIR MAC_BUILD_DIR
 # The runners: BUILD_DIR/pkhost-run (x86-64 Linux), WIN_BUILD_DIR/bin/pkhost-run.exe (under
 # Wine), ARM_BUILD_DIR/pkhost-run (under QEMU). The module files: the release builds of Linux
-# (ELF, x86-64 and aarch64) and Windows (PE), and the macOS bundles (Mach-O, x86_64 and arm64).
+# (ELF, x86-64 and aarch64) and Windows (PE), and the macOS bundles (Mach-O, x86_64 and arm64;
+# the x86_64 ones through the Linux and the Windows runner).
 # Every module is called with the same arguments on each (file, runner) pair that can run it; the
 # results' shapes and elements must agree bit for bit (any NaN matching any NaN: which NaN an
 # invalid operation yields is the processor's), and agree with the stand-in-host ELF build of the
@@ -29,6 +30,7 @@ builds=(
   "arm     $arm/release/mexa64/%m.mexa64       linux"
   "windows $win/release/mexw64/%m.mexw64       windows"
   "linux   $mac/x86_64/%m.mexmaci64            macos"
+  "windows $mac/x86_64/%m.mexmaci64            macos"
   "arm     $mac/arm64/%m.mexmaca64             macos"
   "linux   $build/standin/linux/%m.mexa64      linux"
   "linux   $build/standin/windows/%m.mexa64    windows"
@@ -123,7 +125,8 @@ f64 "$work/X.bin" 4008000000000000 4014000000000000
 : >"$work/empty.bin"
 printf 'abc' >"$work/odd.bin"
 for entry in "linux $build/release/mexa64 mexa64" "windows $win/release/mexw64 mexw64" \
-             "linux $mac/x86_64 mexmaci64" "arm $mac/arm64 mexmaca64" "arm $arm/release/mexa64 mexa64"; do
+             "linux $mac/x86_64 mexmaci64" "windows $mac/x86_64 mexmaci64" \
+             "arm $mac/arm64 mexmaca64" "arm $arm/release/mexa64 mexa64"; do
   read -r runner dir ext <<<"$entry"
   residual=$dir/pair_residual.$ext
   out=$work/out.$runner.$ext.bin
