@@ -3,6 +3,9 @@ BUILD_DIR    ?= build
 SAN_DIR      ?= build-sanitize
 WIN_BUILD_DIR ?= build-windows
 ARM_BUILD_DIR ?= build-aarch64
+MAC_BUILD_DIR ?= build-macos
+VERSION      := $(shell grep -m1 -o 'pairkernels VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
+RELEASE_ZIP  := $(BUILD_DIR)/pairkernels-$(VERSION)-binaries.zip
 PROFILE      ?= linux
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 600
@@ -12,7 +15,8 @@ BENCH_RESULTS ?= $(BUILD_DIR)/bench-results
 BENCH_ARGS   ?=
 
 .PHONY: all deps build test test-main sanitize fuzz fuzz-short bench bench-octave bench-readme demo dist \
-        clean deps-windows build-windows test-windows deps-aarch64 build-aarch64
+        clean deps-windows build-windows test-windows deps-aarch64 build-aarch64 \
+        deps-macos build-macos test-macos release test-release
 
 all: build
 
@@ -24,9 +28,10 @@ build: deps
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Everything: the main build's C++ and Octave suites, the C++ suite again under ASan and UBSan,
-# a short bounded fuzz run, the Windows build's suite under Wine, and the cross-build for 64-bit
-# Arm Linux (built, not run).
-test: test-main sanitize fuzz-short test-windows build-aarch64
+# a short bounded fuzz run, the Windows build's suite under Wine, the macOS bundles and the 64-bit
+# Arm Linux build with their suites (under QEMU for Arm), pkhost-run on every host, and the
+# binary release.
+test: test-main sanitize fuzz-short test-windows test-macos test-release
 
 test-main: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
@@ -52,6 +57,28 @@ build-aarch64: deps-aarch64
 	cmake -S . -B $(ARM_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DPAIRKERNELS_PROFILE=linux
 	cmake --build $(ARM_BUILD_DIR) -j $(JOBS)
+
+# The macOS modules (macos/build.mk): Mach-O bundles for x86_64 (build-macos/x86_64/*.mexmaci64)
+# and arm64 (build-macos/arm64/*.mexmaca64), and the stand-in host's test bundles of every profile
+# (build-macos/standin/<profile>/).
+deps-macos:
+	@tools/install-deps.sh --macos
+
+build-macos: deps-macos
+	$(MAKE) -f macos/build.mk OUT=$(MAC_BUILD_DIR) ZIG=$$(macos/zig.sh $(MAC_BUILD_DIR)/npm) -j $(JOBS)
+
+# The bundles' binding; the C++ suite on the x86_64 bundles, and under QEMU, built for aarch64, on
+# the aarch64 ELF modules and the arm64 bundles; pkhost-run of every host on every module file.
+test-macos: build build-windows build-aarch64 build-macos
+	tests/macos/run.sh $(BUILD_DIR) $(WIN_BUILD_DIR) $(ARM_BUILD_DIR) $(MAC_BUILD_DIR)
+
+# One archive of the modules of every platform, built as for MATLAB, each platform in its own
+# folder with the help texts: $(RELEASE_ZIP).
+release: build build-windows build-macos
+	tools/make-release.sh $(RELEASE_ZIP) $(BUILD_DIR) $(WIN_BUILD_DIR) $(MAC_BUILD_DIR)
+
+test-release: release build-aarch64
+	tests/release/check.sh $(RELEASE_ZIP) $(BUILD_DIR) $(WIN_BUILD_DIR) $(ARM_BUILD_DIR)
 
 # A second build tree with clang, AddressSanitizer and UndefinedBehaviorSanitizer (modules,
 # stand-in host and tests alike), plus the libFuzzer target.
@@ -108,9 +135,9 @@ dist:
 
 # pairkernels_demo (toolbox/, copied beside the modules) on the Octave MEX modules.
 demo: build
-	$(OCTAVE) --eval "pairkernels_demo ('$(BUILD_DIR)/octave')"
+	$(OCTAVE) --eval "pairkernels_demo ('$(BUILD_DIR)/oct')"
 
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_BUILD_DIR) $(ARM_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_BUILD_DIR) $(ARM_BUILD_DIR) $(MAC_BUILD_DIR)
 
 FORCE:

@@ -1,7 +1,10 @@
 # Module targets for one host. A module is one source file holding its gateway and kernel,
 # linked with the host's build of the shared gateway layer into a loadable file that exports its
 # entry point only: mexFunction for the MEX hosts (standin, octave), G<module>, the function
-# installer of a DEFUN_DLD function, for the native Octave build (oct).
+# installer of a DEFUN_DLD function, for the native Octave build (oct). The host "release" is
+# MATLAB's: the modules of the binary release (make release), built as the stand-in host's are
+# but reading nothing beyond the host calls, in this platform's profile, into
+# build/release/<extension>/ (mexa64, or mexw64 in the Windows cross-build) with their help.
 #
 # Beside the modules, each Octave folder gets the toolbox: pairkernels_version (a compiled
 # function built like the modules, not one of them), pairkernels_demo.m, Contents.m and
@@ -106,8 +109,10 @@ function(pairkernels_add_host host)
   set_target_properties(pairkernels_gateway_${host} PROPERTIES
     POSITION_INDEPENDENT_CODE ON CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 
-  if(host STREQUAL "standin")
-    # libmex first: mexErrMsgIdAndTxt; libmat is linked as MATLAB modules link it, unused.
+  if(host STREQUAL "standin" OR host STREQUAL "release")
+    # libmex first: mexErrMsgIdAndTxt; libmat is linked as MATLAB modules link it, unused. A
+    # release module records the libraries' names only (libmx.so, libmx.dll, ...): the host that
+    # loads it has its own.
     target_link_libraries(pairkernels_gateway_${host} PUBLIC
       pairkernels_standin_headers mex mx mat)
     set(profiles ${PAIRKERNELS_PROFILES})
@@ -147,6 +152,20 @@ function(pairkernels_add_host host)
         install(TARGETS standin_${profile}_${name} COMPONENT standin
           LIBRARY DESTINATION ${PAIRKERNELS_INSTALL_DIR}/standin/${profile})
       endforeach()
+    elseif(host STREQUAL "release")
+      string(SUBSTRING "${PAIRKERNELS_MODULE_SUFFIX}" 1 -1 extension)
+      set(outdir ${PROJECT_BINARY_DIR}/release/${extension})
+      set(profile linux)
+      if(WIN32)
+        set(profile windows)
+      endif()
+      _pairkernels_module_target(release_${name} ${source} release ${profile} ${outdir}
+        "${PAIRKERNELS_MODULE_SUFFIX}")
+      set_target_properties(release_${name} PROPERTIES SKIP_BUILD_RPATH ON)
+      add_custom_command(OUTPUT ${outdir}/${name}.m
+        COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/kernels/${entry}.m ${outdir}/${name}.m
+        DEPENDS ${PROJECT_SOURCE_DIR}/kernels/${entry}.m)
+      list(APPEND help_files ${outdir}/${name}.m)
     else()
       if(host STREQUAL "oct")
         set(suffix ".oct")

@@ -55,7 +55,12 @@ std::string shape(Arg a) {
     const mwSize n = mxGetNumberOfDimensions(a);
     const mwSize *d = mxGetDimensions(a);
     std::string s;
-    for (mwSize k = 0; k < n; ++k) s += (k ? "x" : "") + std::to_string(d[k]);
+    char part[24];  // formatted here: std::to_string would be the one libc++ call of a bundle
+    for (mwSize k = 0; k < n; ++k) {
+        std::snprintf(part, sizeof part, "%s%llu", k ? "x" : "",
+                      static_cast<unsigned long long>(d[k]));
+        s += part;
+    }
     return s;
 }
 double first_value(Arg a) { return mxGetScalar(a); }
@@ -195,7 +200,8 @@ double *Gateway::scratch(int64_t count) {
     if (count <= 0) return nullptr;
     const uint64_t limit = static_cast<uint64_t>(SIZE_MAX / sizeof(double));
     if (static_cast<uint64_t>(count) <= limit)
-        scratch_.reset(new (std::nothrow) double[static_cast<std::size_t>(count)]);
+        scratch_.reset(static_cast<double *>(
+            std::malloc(static_cast<std::size_t>(count) * sizeof(double))));
     if (!scratch_)
         fail("outOfMemory", "Could not allocate %" PRId64 " doubles of working storage.", count);
     return scratch_.get();

@@ -32,6 +32,7 @@
 #define PAIRKERNELS_GATEWAY_H
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -85,6 +86,12 @@ struct Call {
 };
 #endif
 
+// Scratch is taken with malloc and given back with free, so that a module needs nothing of the
+// C++ runtime library for it (the macOS bundles link no libc++).
+struct FreeScratch {
+    void operator()(double *p) const { std::free(p); }
+};
+
 class Gateway {
 public:
     // `names` lists the module's arguments by position; `nargs` is how many the module reads.
@@ -135,7 +142,7 @@ private:
     const char *const *names_;
     Call &call_;
     std::vector<Converted> converted_;
-    std::unique_ptr<double[]> scratch_;
+    std::unique_ptr<double[], FreeScratch> scratch_;
 #if defined(PK_HOST_OCTAVE)
     std::vector<NDArray> held_;  // the arrays whose data the kernel reads
 #endif

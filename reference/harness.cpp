@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -11,8 +12,20 @@
 
 namespace pktest {
 
+namespace {
+
+std::string setting(const char *variable, const char *otherwise) {
+    const char *v = std::getenv(variable);
+    return v != nullptr && *v != '\0' ? v : otherwise;
+}
+
+}  // namespace
+
+std::string module_folder() { return setting("PKTEST_MODULE_DIR", PK_STANDIN_DIR); }
+std::string module_suffix() { return setting("PKTEST_MODULE_SUFFIX", PK_MODULE_SUFFIX); }
+
 std::string module_path(const std::string &name, const std::string &profile) {
-    return std::string(PK_STANDIN_DIR) + "/" + profile + "/" + name + PK_MODULE_SUFFIX;
+    return module_folder() + "/" + profile + "/" + name + module_suffix();
 }
 
 pkhost::CallResult Build::call(const std::vector<const mxArray *> &args, int nlhs) const {

@@ -31,6 +31,13 @@ private:
 const Build &module(const std::string &name, const std::string &build = "linux");
 std::string module_path(const std::string &name, const std::string &profile = "linux");
 
+// Where the module files are: <folder>/<profile>/<module><suffix>, the stand-in host's build
+// (build/standin, .mexa64 or .mexw64) unless the environment of the test program names others,
+// PKTEST_MODULE_DIR and PKTEST_MODULE_SUFFIX (the Mach-O bundles: build-macos/standin and
+// .mexmaci64 or .mexmaca64). The modules' variants and results are tested alike in every kind.
+std::string module_folder();
+std::string module_suffix();
+
 // The builds of `profile` that reach each kernel variant this machine can run, widest first:
 // "<profile>/avx512" where the processor has AVX-512, "<profile>/avx2" where it has AVX2, and
 // "<profile>/sse2" ("<profile>/generic" off x86-64).

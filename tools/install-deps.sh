@@ -7,16 +7,23 @@
 #                                   posix-threads compiler), GoogleTest's sources, Wine
 #   install-deps.sh --aarch64       the 64-bit Arm Linux cross-build and its tests: the cross
 #                                   compilers, GoogleTest's sources, user-mode QEMU
+#   install-deps.sh --macos         the macOS modules and their checks: LLVM's Mach-O linker
+#                                   (lld) and llvm-objdump, npm (for Zig's clang and macOS
+#                                   headers, which macos/zig.sh installs into the build tree), zip
 set -euo pipefail
 packages=(cmake make g++ binutils libgtest-dev libbenchmark-dev octave liboctave-dev clang libclang-rt-14-dev)
 if [ "${1:-}" = "--windows" ]; then
   packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64)
 elif [ "${1:-}" = "--aarch64" ]; then
   packages=(cmake make g++-aarch64-linux-gnu binutils-aarch64-linux-gnu googletest qemu-user-static)
+elif [ "${1:-}" = "--macos" ]; then
+  packages=(make lld llvm zip unzip)
+  # Any npm will do; Debian's nodejs and npm where there is none.
+  command -v npm >/dev/null || packages+=(nodejs npm)
 elif [ "${1:-}" = "bench-octave" ]; then
   packages+=(gnuplot-nox fonts-freefont-otf)
 elif [ $# -gt 0 ]; then
-  echo "usage: $0 [--windows | --aarch64 | bench-octave]" >&2
+  echo "usage: $0 [--windows | --aarch64 | --macos | bench-octave]" >&2
   exit 2
 fi
 missing=()

@@ -85,7 +85,9 @@ PK_MX_API std::vector<std::string> data_calls(const std::vector<std::string> &lo
 
 class PK_MX_API Module {
 public:
-    explicit Module(const std::string &path);  // throws std::runtime_error when it cannot load
+    // Loads an ELF or PE module file, or a Mach-O bundle (of this host's processor); throws
+    // std::runtime_error, with the reason, when it cannot.
+    explicit Module(const std::string &path);
     ~Module();
     Module(const Module &) = delete;
     Module &operator=(const Module &) = delete;
@@ -95,7 +97,8 @@ public:
 
 private:
     std::string path_;
-    void *handle_ = nullptr;
+    void *handle_ = nullptr;  // the platform loader's (ELF, PE)
+    void *image_ = nullptr;   // a Mach-O bundle's (macho.h)
     void (*entry_)(int, mxArray **, int, const mxArray **) = nullptr;
 };
 

@@ -1,5 +1,6 @@
 // libmx of the stand-in host: matrices, the host calls modules make, and the loader that calls a
-// module's mexFunction on behalf of a test.
+// module's mexFunction on behalf of a test (ELF and PE files through the platform's own loader,
+// Mach-O bundles through macho.cpp).
 //
 // All state of a call (the call log, the arrays it created) is thread-local, so any number of
 // threads may call modules at once.
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "macho.h"
 #include "pkhost.h"
 #include "pkhost_bench.h"
 #include "platform.h"
@@ -291,6 +293,12 @@ std::vector<std::string> data_calls(const std::vector<std::string> &log) {
 
 Module::Module(const std::string &path) : path_(path) {
     std::string error;
+    if (macho::is_macho(path)) {
+        image_ = macho::open(path, error);
+        if (image_ == nullptr) throw std::runtime_error("cannot load " + path + ": " + error);
+        entry_ = macho::entry(image_);
+        return;
+    }
     handle_ = platform::module_open(path, error);
     if (handle_ == nullptr) throw std::runtime_error("cannot load " + path + ": " + error);
     entry_ = reinterpret_cast<void (*)(int, mxArray **, int, const mxArray **)>(
@@ -301,7 +309,12 @@ Module::Module(const std::string &path) : path_(path) {
     }
 }
 
-Module::~Module() { platform::module_close(handle_); }
+Module::~Module() {
+    if (image_ != nullptr)
+        macho::close(image_);
+    else
+        platform::module_close(handle_);
+}
 
 CallResult Module::call(const std::vector<const mxArray *> &args, int nlhs) const {
     // The host always offers at least one result slot, whatever nlhs says.
@@ -317,7 +330,10 @@ CallResult Module::call(const std::vector<const mxArray *> &args, int nlhs) cons
     CallContext *saved = current;
     current = &context;
     try {
-        entry_(nlhs, plhs.data(), static_cast<int>(prhs.size()), prhs.data());
+        if (image_ != nullptr)
+            macho::call(entry_, nlhs, plhs.data(), static_cast<int>(prhs.size()), prhs.data());
+        else
+            entry_(nlhs, plhs.data(), static_cast<int>(prhs.size()), prhs.data());
     } catch (const HostError &e) {
         out.failed = true;
         out.id = e.id();
