@@ -133,7 +133,7 @@ bench-readme:
 dist:
 	tools/make-dist.sh $(BUILD_DIR)
 
-# pairkernels_demo (toolbox/, copied beside the modules) on the Octave MEX modules.
+# pairkernels_demo (toolbox/, copied beside the modules) on the native Octave modules.
 demo: build
 	$(OCTAVE) --eval "pairkernels_demo ('$(BUILD_DIR)/oct')"
 
