@@ -1,6 +1,5 @@
 #include "gateway.h"
 
-#include <cctype>
 #include <cinttypes>
 #include <cmath>
 #include <cstdarg>
@@ -81,12 +80,18 @@ std::string number(double v) {
     return s;
 }
 
+// ASCII only, whatever the locale: <cctype> would pull the C library's locale tables into
+// every module (on macOS, imports the stand-in host does not offer).
+bool word_char(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
 // Whether `formula` ("N*N*K") names the size `name` ("N"), as a whole word.
 bool mentions(const char *formula, const char *name) {
     const std::size_t n = std::strlen(name);
     for (const char *p = std::strstr(formula, name); p; p = std::strstr(p + 1, name)) {
-        const bool starts = p == formula || !std::isalnum(static_cast<unsigned char>(p[-1]));
-        if (starts && !std::isalnum(static_cast<unsigned char>(p[n]))) return true;
+        const bool starts = p == formula || !word_char(p[-1]);
+        if (starts && !word_char(p[n])) return true;
     }
     return false;
 }

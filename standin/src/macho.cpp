@@ -128,6 +128,8 @@ PK_BUNDLE_ABI void *bundle_memmove(void *d, const void *s, std::size_t n) {
 PK_BUNDLE_ABI void *bundle_memset(void *d, int c, std::size_t n) { return std::memset(d, c, n); }
 PK_BUNDLE_ABI void bundle_bzero(void *d, std::size_t n) { std::memset(d, 0, n); }
 PK_BUNDLE_ABI std::size_t bundle_strlen(const char *s) { return std::strlen(s); }
+PK_BUNDLE_ABI const char *bundle_strstr(const char *s, const char *t) { return std::strstr(s, t); }
+PK_BUNDLE_ABI double bundle_strtod(const char *s, char **end) { return std::strtod(s, end); }
 [[noreturn]] PK_BUNDLE_ABI void bundle_abort() { std::abort(); }
 
 [[noreturn]] PK_BUNDLE_ABI void unbound_lazy_pointer() {
@@ -278,10 +280,17 @@ PK_BUNDLE_ABI int format(char *buffer, std::size_t size, const char *fmt, Bundle
             add('l'), add('l'), add(c);
             long long v = bits == 64 ? __builtin_va_arg(ap, long long) : __builtin_va_arg(ap, int);
             const bool is_signed = c == 'd' || c == 'i';
-            if (bits == 32) v = is_signed ? static_cast<int>(v) : static_cast<unsigned>(v);
-            if (bits == 16) v = is_signed ? static_cast<short>(v) : static_cast<unsigned short>(v);
-            if (bits == 8)
-                v = is_signed ? static_cast<signed char>(v) : static_cast<unsigned char>(v);
+            // One cast per branch: in `s ? int(v) : unsigned(v)` the int would turn unsigned.
+            if (bits == 32) {
+                if (is_signed) v = static_cast<int>(v);
+                else v = static_cast<unsigned>(v);
+            } else if (bits == 16) {
+                if (is_signed) v = static_cast<short>(v);
+                else v = static_cast<unsigned short>(v);
+            } else if (bits == 8) {
+                if (is_signed) v = static_cast<signed char>(v);
+                else v = static_cast<unsigned char>(v);
+            }
             put_one(f, spec, v);
         } else if (std::strchr("fFeEgGaA", c) != nullptr) {
             add(c);
@@ -451,6 +460,8 @@ const Import kLibSystem[] = {
     {"_bzero", PK_FN(bundle_bzero)},
     {"___bzero", PK_FN(bundle_bzero)},
     {"_strlen", PK_FN(bundle_strlen)},
+    {"_strstr", PK_FN(bundle_strstr)},
+    {"_strtod", PK_FN(bundle_strtod)},
     {"_abort", PK_FN(bundle_abort)},
     {"_snprintf", PK_FN(PK_BUNDLE_SNPRINTF)},
     {"_vsnprintf", PK_FN(PK_BUNDLE_VSNPRINTF)},
