@@ -119,14 +119,21 @@ warning ("off", "all");
 graphics_toolkit ("gnuplot");
 escape = @(s) strrep (s, "_", "\\\\_");
 names = arrayfun (@name_of, main, "UniformOutput", false);
+## A module timed at several sizes is told apart by its size.
+for k = 1:numel (names)
+  if (sum (strcmp (arrayfun (@name_of, main, "UniformOutput", false), name_of (main(k)))) > 1)
+    names{k} = sprintf ("%s, %s", name_of (main(k)), main(k).size);
+  endif
+endfor
 speedups = zeros (numel (main), numel (runs) + 1);
 speedups(:, 1) = [main.speedup_mex]';
 for k = 1:numel (runs)
   speedups(:, k + 1) = [runs{k}.speedup]';
 endfor
-series = [{["MEX, " labels{1}]}, cellfun (@(l) ["native, " l], labels, "UniformOutput", false)];
+series = cellfun (@(l) ["native, " l], labels, "UniformOutput", false);
+series = [{["MEX, " labels{1}]}, series];
 ticks = [0.01 0.03 0.1 0.3 1 3 10 30 100];
-f = figure ("visible", "off", "position", [0 0 900 700]);
+f = figure ("visible", "off", "position", [0 0 1100 780]);
 h = barh (log10 (speedups), "grouped");
 limits = [0.5, numel(names) + 0.5];
 set (gca, "ytick", 1:numel (names), "yticklabel", escape (names), "ydir", "reverse",
@@ -137,6 +144,6 @@ hold on;
 plot (log10 ([3 3]), limits, "k--");
 xlabel ("speed-up over the vectorized Octave expression (log scale; dashed line: 3x)");
 title ("pairkernels modules in GNU Octave, by memory setting");
-legend (h, escape (series), "location", "southeast");
+legend (h, escape (series), "location", "northoutside", "orientation", "horizontal");
 print (f, fullfile (dir, "octave.png"), "-dpngcairo", "-r100");
 printf ("Written: %s, %s\n", fullfile (dir, "octave.md"), fullfile (dir, "octave.png"));

@@ -12,19 +12,28 @@
 ## names the run's memory settings.
 1;
 
-function t = median_time (f, reps)
-  f ();                                   # warm-up: loads the module, faults in the inputs
-  t0 = tic; f (); once = toc (t0);
-  inner = max (1, ceil (0.05 / max (once, 1e-6)));
-  times = zeros (reps, 1);
-  for r = 1:reps
-    t0 = tic;
-    for k = 1:inner
-      f ();
-    endfor
-    times(r) = toc (t0) / inner;
+## Median times of the functions FS, timed in rounds: in every round each function runs its own
+## batch of calls in turn, so that drift on the machine, and what one function's calls leave of
+## the heap (the blocks glibc keeps for the next allocation), falls on all of them alike.
+function t = median_times (fs, reps)
+  n = numel (fs);
+  inner = zeros (1, n);
+  for k = 1:n
+    fs{k} ();                             # warm-up: loads the module, faults in the inputs
+    t0 = tic; fs{k} (); once = toc (t0);
+    inner(k) = max (1, ceil (0.05 / max (once, 1e-6)));
   endfor
-  t = median (times);
+  times = zeros (reps, n);
+  for r = 1:reps
+    for k = 1:n
+      t0 = tic;
+      for i = 1:inner(k)
+        fs{k} ();
+      endfor
+      times(r, k) = toc (t0) / inner(k);
+    endfor
+  endfor
+  t = median (times, 1);
 endfunction
 
 ## Deterministic finite inputs of magnitude 0.5 ... 1.5 and random sign (no NaN, infinity or
@@ -232,34 +241,47 @@ fid = fopen (args{4}, "w");
 fprintf (fid, ["label,module,form,size,mex_s,native_s,octave_s,speedup_mex,speedup_native," ...
                "floor_mex_s,floor_native_s,mex_over_floor,native_over_floor,difference," ...
                "native_same_as_mex,expression\n"]);
+## The MEX module and the native one have the same name: each case's MEX file is copied under a
+## name of its own (a MEX function takes its name from its file), so both are loaded at once.
+stage = tempname ();
+mkdir (stage);
+addpath (stage);
+k = 0;
 for c = cases (has_windows)
+  k++;
   a = c.args;
-  ## Each build of the module in turn (both are called c.name): loaded, checked, timed, unloaded.
-  ## The scatter form lives in the windows builds.
-  t = struct ();
-  result = struct ();
-  for kind = {"mex", "native"}
-    dir = dirs.(kind{1});
-    if (strcmp (c.form, "scatter")) dir = windows (dir); endif
-    addpath (dir);
-    module = str2func (c.name);
-    result.(kind{1}) = module (a{:});
-    t.(kind{1}) = median_time (@() module (a{:}), reps);
-    clear (c.name);
-    rmpath (dir);
-  endfor
+  [mexdir, nativedir] = deal (dirs.mex, dirs.native);
+  if (strcmp (c.form, "scatter"))         # the scatter form lives in the windows builds
+    [mexdir, nativedir] = deal (windows (mexdir), windows (nativedir));
+  endif
+  copy = sprintf ("pkbench_mex_%d", k);
+  copyfile (fullfile (mexdir, [c.name ".mex"]), fullfile (stage, [copy ".mex"]));
+  addpath (nativedir);
+  rehash ();
+  mex_module = str2func (copy);
+  native_module = str2func (c.name);
+  result.mex = mex_module (a{:});
+  result.native = native_module (a{:});
   theirs = c.expr (a{:});
   diff = difference (result.native, theirs);
   same = isequal (typecast (result.native(:), "uint64"), typecast (result.mex(:), "uint64"));
   shape = size (result.native);
   clear theirs result;
-  t_octave = median_time (@() c.expr (a{:}), reps);
-  [floor_mex, floor_oct] = deal (NaN);
+  fs = {@() mex_module(a{:}), @() native_module(a{:}), @() c.expr(a{:})};
   if (c.has_floor)
     arrays = a(cellfun (@(x) numel (x) > 1, a));
-    floor_mex = median_time (@() floor_module (shape(1), shape(2), arrays{:}), reps);
-    floor_oct = median_time (@() floor_native (shape(1), shape(2), arrays{:}), reps);
+    fs(end+1:end+2) = {@() floor_module(shape(1), shape(2), arrays{:}), ...
+                       @() floor_native(shape(1), shape(2), arrays{:})};
   endif
+  times = median_times (fs, reps);
+  t = struct ("mex", times(1), "native", times(2));
+  t_octave = times(3);
+  [floor_mex, floor_oct] = deal (NaN);
+  if (c.has_floor)
+    [floor_mex, floor_oct] = deal (times(4), times(5));
+  endif
+  clear (c.name, copy);                   # unload both: the windows builds have the same names
+  rmpath (nativedir);
   name = c.name;
   if (! isempty (c.form)) name = sprintf ("%s (%s)", c.name, c.form); endif
   printf (["%-36s %-14s mex %8.3f ms  native %8.3f ms  octave %8.3f ms  speed-up %6.2f / %6.2f" ...
@@ -272,6 +294,9 @@ for c = cases (has_windows)
            t_octave/t.native, floor_mex, floor_oct, t.mex/floor_mex, t.native/floor_oct, diff,
            same, strrep (c.note, "\"", "'"));
 endfor
+confirm_recursive_rmdir (false, "local");
+rmpath (stage);
+rmdir (stage, "s");
 fprintf (fid, "# %s; transparent huge pages: %s; %s, load average %.2f before the run, %.2f after\n",
          strtrim (settings), thp, datestr (now (), "yyyy-mm-dd HH:MM"), load_before,
          sscanf (fileread ("/proc/loadavg"), "%f", 1));
