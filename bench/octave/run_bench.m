@@ -12,28 +12,34 @@
 ## names the run's memory settings.
 1;
 
-## Median times of the functions FS, timed in rounds: in every round each function runs its own
-## batch of calls in turn, so that drift on the machine, and what one function's calls leave of
-## the heap (the blocks glibc keeps for the next allocation), falls on all of them alike.
+## Median per-call times of the functions FS, timed in rounds: in every round each function runs
+## a batch of calls in turn, so that drift on the machine falls on all of them alike. A batch
+## starts with two untimed calls: what the previous function left of the heap (the blocks glibc
+## keeps or returns, its moving mmap threshold) takes a few calls to settle, and a user calling
+## one module in a loop meets that module's own settled state. The median over every timed call
+## leaves out the calls that met a page-fault storm of another function's making.
 function t = median_times (fs, reps)
   n = numel (fs);
   inner = zeros (1, n);
   for k = 1:n
     fs{k} ();                             # warm-up: loads the module, faults in the inputs
     t0 = tic; fs{k} (); once = toc (t0);
-    inner(k) = max (1, ceil (0.05 / max (once, 1e-6)));
+    inner(k) = max (3, ceil (0.05 / max (once, 1e-6)));
   endfor
-  times = zeros (reps, n);
+  times = cell (1, n);
   for r = 1:reps
     for k = 1:n
-      t0 = tic;
+      fs{k} (); fs{k} ();
+      batch = zeros (1, inner(k));
       for i = 1:inner(k)
+        t0 = tic;
         fs{k} ();
+        batch(i) = toc (t0);
       endfor
-      times(r, k) = toc (t0) / inner(k);
+      times{k}(end+1:end+inner(k)) = batch;
     endfor
   endfor
-  t = median (times, 1);
+  t = cellfun (@median, times);
 endfunction
 
 ## Deterministic finite inputs of magnitude 0.5 ... 1.5 and random sign (no NaN, infinity or
