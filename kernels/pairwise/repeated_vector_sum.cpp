@@ -9,6 +9,7 @@
 //   A  first vector (at least N doubles)
 //   B  second vector (at least N doubles)
 //   c  N-by-1: c(i) = A(i) + B(i) when K >= 1, +0.0 when K <= 0
+#include <algorithm>
 #include <cstdint>
 
 #include "dispatch.h"
@@ -28,21 +29,26 @@ const char *const kArgNames[NARGS] = {"N", "K", "A", "B"};
 // stored only where no repetition follows.)
 //
 // Elements are independent, so they go L at a time, one per vector lane, and a repetition takes
-// kBlock vectors (a few cache lines each of A, B and C): each element still gets its own K loads,
+// kBlock vectors (2 KiB or less each of A, B and C): each element still gets its own K loads,
 // additions and stores, only L of them share an instruction, and the block's K repetitions run
-// in the cache while the next block's lines are on their way. A, B and C often lie at the same
-// offsets within their pages, and a load from A or B that closely follows a store to C at the
-// same page offset waits for that store (the processor compares the low address bits first): with
-// a block of kBlock vectors, a repetition's loads of a vector come kBlock stores after the
-// previous repetition stored that vector's sums.
+// in the cache while the next block's lines are on their way. The first elements, up to the
+// first cache line boundary of A, go one at a time, so that the blocks' vector loads never
+// straddle two lines (nor B's loads and C's stores where B and C lie at A's offset within a
+// line, as the arrays of one host allocator usually do): an access split across two lines costs
+// about twice a whole one, every repetition would pay it again, and a repetition makes two loads
+// for each store. The block is long enough that a repetition's loads of a vector come long after
+// the previous repetition's store at the same page offset in C has left the store queue: the
+// processor compares the low address bits first, and a load that matches a queued store waits
+// for it.
 //
 // N*K repetitions can take days (N = 10^6, K = 2^31 - 1), so between blocks, about every 2^24
 // repetitions, the host may stop the call (pk::poll: Ctrl-C in the native Octave build, nothing
 // for MEX hosts). A block's repetitions are never cut, and no value depends on the polls.
-constexpr int kBlock = 8;
+constexpr int kBlock = 32;
 // A block's repetitions take longer than its lines take to arrive, and the hardware's own
 // prefetch then falls behind: the lines 4 KiB ahead of A, B and C are requested before each block.
 const uintptr_t kAhead = 4096;
+const uintptr_t kLine = 64;
 constexpr int64_t kPollEvery = int64_t{1} << 24;
 
 struct Repeat {
@@ -55,7 +61,25 @@ struct Repeat {
             return;
         }
         int64_t work = 0;  // repetitions since the last poll
+        // Elements [i, end) one at a time, each with its K repetitions.
+        auto singly = [&](int64_t i, int64_t end) {
+            for (; i < end; ++i) {
+                if ((work += K) >= kPollEvery) {
+                    work = 0;
+                    pk::poll();
+                }
+                for (int32_t rep = 0; rep < K; ++rep) {
+                    __asm__ __volatile__("" ::: "memory");
+                    C[i] = A[i] + B[i];
+                }
+            }
+        };
         int64_t i = 0;
+        const uintptr_t line = reinterpret_cast<uintptr_t>(A) % kLine;
+        if (line != 0 && line % sizeof(double) == 0) {
+            i = std::min(n, static_cast<int64_t>((kLine - line) / sizeof(double)));
+            singly(0, i);
+        }
         for (; i + kBlock * L <= n; i += kBlock * L) {
             if ((work += int64_t{K} * kBlock * L) >= kPollEvery) {
                 work = 0;
@@ -75,16 +99,7 @@ struct Repeat {
                 }
             }
         }
-        for (; i < n; ++i) {
-            if ((work += K) >= kPollEvery) {
-                work = 0;
-                pk::poll();
-            }
-            for (int32_t rep = 0; rep < K; ++rep) {
-                __asm__ __volatile__("" ::: "memory");
-                C[i] = A[i] + B[i];
-            }
-        }
+        singly(i, n);
     }
 };
 

@@ -60,6 +60,35 @@ TEST(RepeatedVectorSum, MatchesElementwiseSumsOnAwkwardInputs) {
     }
 }
 
+// The kernel goes element by element up to A's first cache line boundary, then in vector blocks
+// of up to 256 elements, then element by element again. A and B longer than N start earlier in
+// their pages (the host places an array's end before a guard page), so every pair of offsets
+// within a line, and every way N splits into head, blocks and tail, is reached in every variant.
+TEST(RepeatedVectorSum, EveryVariantMatchesAtEveryOffsetWithinACacheLine) {
+    for (const std::string &variant : pktest::variants("linux")) {
+        for (int n : {5, 255, 256, 263, 520, 1031}) {
+            for (int extraA = 0; extraA < 8; ++extraA) {
+                for (int extraB : {0, 3, extraA}) {
+                    const std::vector<double> A = pktest::awkward_values(n + extraA, n + extraA, 0.2);
+                    const std::vector<double> B = pktest::awkward_values(n + extraB, 7 * n + extraB, 0.2);
+                    std::vector<double> expected(n);
+                    for (int i = 0; i < n; ++i) expected[i] = A[i] + B[i];
+                    auto N = pkhost::scalar(n);
+                    auto K = pkhost::scalar(3);
+                    auto a = pkhost::doubles(A);
+                    auto b = pkhost::doubles(B);
+                    CallResult r = pktest::module("repeated_vector_sum", variant)
+                                       .call({N.get(), K.get(), a.get(), b.get()});
+                    ASSERT_FALSE(r.failed) << r.id << ": " << r.message;
+                    EXPECT_TRUE(SameBits(pktest::result_values(r), expected))
+                        << variant << " N = " << n << ", A and B longer by " << extraA << " and "
+                        << extraB;
+                }
+            }
+        }
+    }
+}
+
 TEST(RepeatedVectorSum, RefusesShortVectorsAndNegativeLengths) {
     CallResult r = call(3, 1, {1, 2, 3}, {1, 2});
     EXPECT_TRUE(FailsWith(r, kId + "tooShort"));
