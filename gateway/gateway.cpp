@@ -54,11 +54,11 @@ std::string shape(Arg a) {
     const mwSize n = mxGetNumberOfDimensions(a);
     const mwSize *d = mxGetDimensions(a);
     std::string s;
-    char part[24];  // formatted here: std::to_string would be the one libc++ call of a bundle
+    char extent[24];  // formatted here: std::to_string would be the one libc++ call of a bundle
     for (mwSize k = 0; k < n; ++k) {
-        std::snprintf(part, sizeof part, "%s%llu", k ? "x" : "",
+        std::snprintf(extent, sizeof extent, "%s%llu", k ? "x" : "",
                       static_cast<unsigned long long>(d[k]));
-        s += part;
+        s += extent;
     }
     return s;
 }

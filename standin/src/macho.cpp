@@ -218,14 +218,14 @@ void put(Formatted &f, const char *s, std::size_t n) {
 }
 
 template <class T>
-void put_one(Formatted &f, const char *spec, T value) {
+void put_one(Formatted &f, const char *conversion, T value) {
     char piece[256];
-    const int n = std::snprintf(piece, sizeof piece, spec, value);
+    const int n = std::snprintf(piece, sizeof piece, conversion, value);
     if (n < 0) return;
     if (static_cast<std::size_t>(n) < sizeof piece) return put(f, piece, static_cast<std::size_t>(n));
     char *whole = static_cast<char *>(std::malloc(static_cast<std::size_t>(n) + 1));
     if (whole == nullptr) return;
-    std::snprintf(whole, static_cast<std::size_t>(n) + 1, spec, value);
+    std::snprintf(whole, static_cast<std::size_t>(n) + 1, conversion, value);
     put(f, whole, static_cast<std::size_t>(n));
     std::free(whole);
 }
@@ -241,15 +241,15 @@ PK_BUNDLE_ABI int format(char *buffer, std::size_t size, const char *fmt, Bundle
         }
         // The conversion as the host's snprintf takes it: flags, width and precision as given
         // (a '*' replaced by its argument), then "ll" for every integer.
-        char spec[64] = "%";
+        char conversion[64] = "%";
         std::size_t n = 1;
         auto add = [&](char c) {
-            if (n + 1 < sizeof spec) spec[n++] = c, spec[n] = '\0';
+            if (n + 1 < sizeof conversion) conversion[n++] = c, conversion[n] = '\0';
         };
         ++p;
         while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr) add(*p++);
-        for (int part = 0; part < 2; ++part) {  // width, then precision
-            if (part == 1) {
+        for (int field = 0; field < 2; ++field) {  // width, then precision
+            if (field == 1) {
                 if (*p != '.') break;
                 add(*p++);
             }
@@ -291,16 +291,16 @@ PK_BUNDLE_ABI int format(char *buffer, std::size_t size, const char *fmt, Bundle
                 if (is_signed) v = static_cast<signed char>(v);
                 else v = static_cast<unsigned char>(v);
             }
-            put_one(f, spec, v);
+            put_one(f, conversion, v);
         } else if (std::strchr("fFeEgGaA", c) != nullptr) {
             add(c);
-            put_one(f, spec, __builtin_va_arg(ap, double));
+            put_one(f, conversion, __builtin_va_arg(ap, double));
         } else if (c == 'c') {
             add(c);
-            put_one(f, spec, __builtin_va_arg(ap, int));
+            put_one(f, conversion, __builtin_va_arg(ap, int));
         } else if (c == 's' || c == 'p') {
             add(c);
-            put_one(f, spec, __builtin_va_arg(ap, const char *));
+            put_one(f, conversion, __builtin_va_arg(ap, const char *));
         } else if (c == '%') {
             put(f, "%", 1);
         } else {
