@@ -73,14 +73,7 @@ TEST(RepeatedVectorSum, EveryVariantMatchesAtEveryOffsetWithinACacheLine) {
                     const std::vector<double> B = pktest::awkward_values(n + extraB, 7 * n + extraB, 0.2);
                     std::vector<double> expected(n);
                     for (int i = 0; i < n; ++i) expected[i] = A[i] + B[i];
-                    auto N = pkhost::scalar(n);
-                    auto K = pkhost::scalar(3);
-                    auto a = pkhost::doubles(A);
-                    auto b = pkhost::doubles(B);
-                    CallResult r = pktest::module("repeated_vector_sum", variant)
-                                       .call({N.get(), K.get(), a.get(), b.get()});
-                    ASSERT_FALSE(r.failed) << r.id << ": " << r.message;
-                    EXPECT_TRUE(SameBits(pktest::result_values(r), expected))
+                    EXPECT_TRUE(SameBits(sums(n, 3, A, B, variant), expected))
                         << variant << " N = " << n << ", A and B longer by " << extraA << " and "
                         << extraB;
                 }
