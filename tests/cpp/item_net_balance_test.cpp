@@ -70,9 +70,10 @@ TEST(ItemNetBalance, EveryInstructionSetMatchesPlainLoops) {
     // Every kernel variant this machine runs. From 16 items on, items go
     // in blocks of 8 after a leading block that reaches A's first 64-byte boundary; the array's
     // end sits at a page end, so `extra` unread doubles move its start through all 8 offsets.
-    // Few special values, so that most totals stay finite and are compared bit for bit.
+    // From 67 items on, a block row runs long enough to prefetch tiles ahead of the pair it is
+    // at. Few special values, so that most totals stay finite and are compared bit for bit.
     for (const std::string &build : pktest::variants("linux"))
-        for (int n : {16, 17, 18, 31, 40})
+        for (int n : {16, 17, 18, 31, 40, 67, 130})
             for (int extra = 0; extra < 8; ++extra) {
                 std::vector<double> A =
                     pktest::awkward_values(n * n + extra, 31 * n + extra, 0.01);
