@@ -10,6 +10,10 @@
 #include <new>
 #include <string>
 
+#if defined(PK_HOST_OCTAVE)
+#include "huge_pages.h"
+#endif
+
 namespace pk {
 
 namespace {
@@ -240,6 +244,7 @@ double *Gateway::result(int64_t rows, const char *rows_text, int64_t cols, const
     // clears it twice. Only a kernel that leaves elements to the zero fill gets one.
     const std::size_t count = static_cast<std::size_t>(rows * cols);
     double *data = std::allocator<double>().allocate(count);
+    prefer_huge_pages(data, count * sizeof(double));
     if (writes == Writes::some) std::memset(data, 0, count * sizeof(double));
     call_.result = NDArray(::Array<double>(data, dims));
     call_.has_result = true;

@@ -4,14 +4,16 @@
 //
 //   R = floor_native(rows, cols, A1, A2, ...)
 //
-// Creates the rows-by-cols result without clearing it (as a module that stores every element
-// does), stores every element of it once and reads every element of every array argument once.
-// R is all zeros.
+// Creates the rows-by-cols result as the native modules do (not cleared first, as for a module
+// that stores every element, and with huge pages asked for where it is large), stores every
+// element of it once and reads every element of every array argument once. R is all zeros.
 #include <cstdint>
 #include <cstring>
 #include <memory>
 
 #include <octave/oct.h>
+
+#include "huge_pages.h"
 
 namespace {
 
@@ -47,6 +49,7 @@ DEFUN_DLD(floor_native, args, , "floor_native(rows, cols, arrays...)") {
         }
     const std::size_t n = static_cast<std::size_t>(rows * cols);
     double *d = std::allocator<double>().allocate(n);
+    pk::prefer_huge_pages(d, n * sizeof(double));  // as the native modules' results
     for (std::size_t k = 0; k < n; ++k) d[k] = 0.0;
     sink = acc;
     return octave_value(NDArray(Array<double>(d, dim_vector(rows, cols))));

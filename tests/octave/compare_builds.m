@@ -48,6 +48,19 @@ for e = pk_catalog (profile)
   endfor
 endfor
 
+## results of 32 MiB and more, whose memory the native modules ask to be backed by huge pages
+for e = pk_catalog (profile)
+  switch (e.name)
+    case "repeated_vector_sum"
+      big = {5e6, 2, pk_awkward(5e6, seed++, 0.2), pk_awkward(5e6, seed++, 0.2)};
+    case "pair_difference_vectors"
+      big = {800, 8, pk_awkward(6400, seed++, 0.2)};
+    otherwise
+      continue;
+  endswitch
+  calls{end+1} = struct ("name", e.name, "args", {big});
+endfor
+
 addpath (mexdir);
 mex_out = run_all (calls);
 rmpath (mexdir);
