@@ -11,6 +11,8 @@
 //   c  N-by-1: c(i) = A(i) + B(i) when K >= 1, +0.0 when K <= 0
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
 #include "dispatch.h"
 #include "gateway.h"
@@ -32,12 +34,15 @@ const char *const kArgNames[NARGS] = {"N", "K", "A", "B"};
 // kBlock vectors (2 KiB or less each of A, B and C): each element still gets its own K loads,
 // additions and stores, only L of them share an instruction, and the block's K repetitions run
 // in the cache while the next block's lines are on their way. The first elements, up to the
-// first cache line boundary of A, go one at a time, so that the blocks' vector loads never
-// straddle two lines (nor B's loads and C's stores where B and C lie at A's offset within a
-// line, as the arrays of one host allocator usually do): an access split across two lines costs
-// about twice a whole one, every repetition would pay it again, and a repetition makes two loads
-// for each store. The block is long enough that a repetition's loads of a vector come long after
-// the previous repetition's store at the same page offset in C has left the store queue: the
+// first cache line boundary of C, go one at a time, so that no store of a block straddles two
+// lines. A and B rarely lie at C's offset within a line (Octave's arrays start at any multiple of
+// 16 bytes), and a load that straddles two lines costs about twice a whole one, every repetition
+// anew. So where A or B lies at another offset, each repetition loads the aligned vectors that
+// hold the block's elements (one more than the block has) and shifts each pair of neighbours
+// into place; the shift is a constant of the code, one variant per pair of offsets. Every
+// repetition still loads each element of A and B, if with its neighbours, and adds and stores
+// it. The block is long enough that a repetition's loads of a vector come long after the
+// previous repetition's store at the same page offset in C has left the store queue: the
 // processor compares the low address bits first, and a load that matches a queued store waits
 // for it.
 //
@@ -51,7 +56,48 @@ const uintptr_t kAhead = 4096;
 const uintptr_t kLine = 64;
 constexpr int64_t kPollEvery = int64_t{1} << 24;
 
+// Lanes shift .. shift+L-1 of the concatenation lo:hi, for a constant shift in [0, L).
+template <int shift, class V, std::size_t... I>
+PK_INLINE void shifted(V &out, const V &lo, const V &hi, std::index_sequence<I...>) {
+    out = __builtin_shufflevector(lo, hi, (shift + static_cast<int>(I))...);
+}
+
 struct Repeat {
+    // The K repetitions of kBlock vectors from element i on. The L elements of vector v of A are
+    // lanes sa .. sa+L-1 of the aligned vectors v and v + 1 from a (a = A + i - sa, aligned to
+    // the vector size), and likewise for B from b with sb; C + i is aligned.
+    template <int L, int sa, int sb, class V>
+    static PK_INLINE void block(int32_t K, const double *a, const double *b, double *C) {
+        constexpr auto lanes = std::make_index_sequence<L>();
+        for (int32_t rep = 0; rep < K; ++rep) {
+            __asm__ __volatile__("" ::: "memory");
+            V pa, pb;  // the aligned vectors before the next ones, where shifted
+            if constexpr (sa != 0) pk::simd::load(pa, a);
+            if constexpr (sb != 0) pk::simd::load(pb, b);
+            PK_UNROLL
+            for (int v = 0; v < kBlock; ++v) {
+                V x, y;
+                if constexpr (sa != 0) {
+                    V na;
+                    pk::simd::load(na, a + (v + 1) * L);
+                    shifted<sa>(x, pa, na, lanes);
+                    pa = na;
+                } else {
+                    pk::simd::load(x, a + v * L);
+                }
+                if constexpr (sb != 0) {
+                    V nb;
+                    pk::simd::load(nb, b + (v + 1) * L);
+                    shifted<sb>(y, pb, nb, lanes);
+                    pb = nb;
+                } else {
+                    pk::simd::load(y, b + v * L);
+                }
+                pk::simd::store(C + v * L, x + y);
+            }
+        }
+    }
+
     template <class Target>
     static PK_INLINE void run(int64_t n, int32_t K, const double *A, const double *B, double *C) {
         constexpr int L = Target::lanes;
@@ -74,13 +120,22 @@ struct Repeat {
                 }
             }
         };
-        int64_t i = 0;
-        const uintptr_t line = reinterpret_cast<uintptr_t>(A) % kLine;
-        if (line != 0 && line % sizeof(double) == 0) {
-            i = std::min(n, static_cast<int64_t>((kLine - line) / sizeof(double)));
-            singly(0, i);
+        const uintptr_t vbytes = L * sizeof(double);
+        const uintptr_t line = reinterpret_cast<uintptr_t>(C) % kLine;
+        if ((line | reinterpret_cast<uintptr_t>(A) | reinterpret_cast<uintptr_t>(B)) %
+                sizeof(double) != 0) {  // not arrays of doubles as hosts hand them out
+            singly(0, n);
+            return;
         }
-        for (; i + kBlock * L <= n; i += kBlock * L) {
+        // The head reaches C's first line boundary and, where A or B lies before its vector
+        // boundary there, one vector further, so that no aligned load starts before A or B.
+        int64_t i = std::min(n, static_cast<int64_t>((kLine - line) % kLine / sizeof(double)));
+        const int sa = static_cast<int>(reinterpret_cast<uintptr_t>(A + i) % vbytes / sizeof(double));
+        const int sb = static_cast<int>(reinterpret_cast<uintptr_t>(B + i) % vbytes / sizeof(double));
+        if (i < sa || i < sb) i = std::min(n, i + L);
+        singly(0, i);
+        // A block reads up to one vector past its last element where A or B is shifted.
+        for (; i + (kBlock + 1) * L <= n; i += kBlock * L) {
             if ((work += int64_t{K} * kBlock * L) >= kPollEvery) {
                 work = 0;
                 pk::poll();
@@ -88,18 +143,25 @@ struct Repeat {
             pk::simd::prefetch(A + i, kBlock * L, kAhead);
             pk::simd::prefetch(B + i, kBlock * L, kAhead);
             pk::simd::prefetch(C + i, kBlock * L, kAhead);
-            for (int32_t rep = 0; rep < K; ++rep) {
-                __asm__ __volatile__("" ::: "memory");
-                PK_UNROLL
-                for (int v = 0; v < kBlock; ++v) {
-                    V a, b;
-                    pk::simd::load(a, A + i + v * L);
-                    pk::simd::load(b, B + i + v * L);
-                    pk::simd::store(C + i + v * L, a + b);
-                }
-            }
+            with_shifts<L>(sa, sb, [&](auto ca, auto cb) __attribute__((always_inline)) {
+                block<L, decltype(ca)::value, decltype(cb)::value, V>(K, A + i - ca.value,
+                                                                       B + i - cb.value, C + i);
+            });
         }
         singly(i, n);
+    }
+
+    // f(integral_constant<sa>, integral_constant<sb>) for the runtime sa, sb in [0, L).
+    template <int L, class F>
+    static PK_INLINE void with_shifts(int sa, int sb, F f) {
+        with_shift<L>(sa, [&](auto ca) __attribute__((always_inline)) {
+            with_shift<L>(sb, [&](auto cb) __attribute__((always_inline)) { f(ca, cb); },
+                          std::make_index_sequence<L>());
+        }, std::make_index_sequence<L>());
+    }
+    template <int L, class F, std::size_t... I>
+    static PK_INLINE void with_shift(int s, F f, std::index_sequence<I...>) {
+        ((s == static_cast<int>(I) ? f(std::integral_constant<int, static_cast<int>(I)>()) : void()), ...);
     }
 };
 
