@@ -68,7 +68,6 @@ struct Repeat {
     // the vector size), and likewise for B from b with sb; C + i is aligned.
     template <int L, int sa, int sb, class V>
     static PK_INLINE void block(int32_t K, const double *a, const double *b, double *C) {
-        constexpr auto lanes = std::make_index_sequence<L>();
         for (int32_t rep = 0; rep < K; ++rep) {
             __asm__ __volatile__("" ::: "memory");
             V pa, pb;  // the aligned vectors before the next ones, where shifted
@@ -77,24 +76,24 @@ struct Repeat {
             PK_UNROLL
             for (int v = 0; v < kBlock; ++v) {
                 V x, y;
-                if constexpr (sa != 0) {
-                    V na;
-                    pk::simd::load(na, a + (v + 1) * L);
-                    shifted<sa>(x, pa, na, lanes);
-                    pa = na;
-                } else {
-                    pk::simd::load(x, a + v * L);
-                }
-                if constexpr (sb != 0) {
-                    V nb;
-                    pk::simd::load(nb, b + (v + 1) * L);
-                    shifted<sb>(y, pb, nb, lanes);
-                    pb = nb;
-                } else {
-                    pk::simd::load(y, b + v * L);
-                }
+                fetch<L, sa>(x, pa, a, v);
+                fetch<L, sb>(y, pb, b, v);
                 pk::simd::store(C + v * L, x + y);
             }
+        }
+    }
+
+    // out: vector v of a block's elements from p (aligned, s lanes before the block's first
+    // element). Where shifted, prev holds the aligned vector v on entry and v + 1 on exit.
+    template <int L, int s, class V>
+    static PK_INLINE void fetch(V &out, V &prev, const double *p, int v) {
+        if constexpr (s != 0) {
+            V next;
+            pk::simd::load(next, p + (v + 1) * L);
+            shifted<s>(out, prev, next, std::make_index_sequence<L>());
+            prev = next;
+        } else {
+            pk::simd::load(out, p + v * L);
         }
     }
 
