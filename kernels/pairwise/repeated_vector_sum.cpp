@@ -53,7 +53,6 @@ constexpr int kBlock = 32;
 // A block's repetitions take longer than its lines take to arrive, and the hardware's own
 // prefetch then falls behind: the lines 4 KiB ahead of A, B and C are requested before each block.
 const uintptr_t kAhead = 4096;
-const uintptr_t kLine = 64;
 constexpr int64_t kPollEvery = int64_t{1} << 24;
 
 // Lanes shift .. shift+L-1 of the concatenation lo:hi, for a constant shift in [0, L).
@@ -119,18 +118,18 @@ struct Repeat {
                 }
             }
         };
-        const uintptr_t vbytes = L * sizeof(double);
-        const uintptr_t line = reinterpret_cast<uintptr_t>(C) % kLine;
-        if ((line | reinterpret_cast<uintptr_t>(A) | reinterpret_cast<uintptr_t>(B)) %
-                sizeof(double) != 0) {  // not arrays of doubles as hosts hand them out
-            singly(0, n);
+        const auto address = [](const double *p) { return reinterpret_cast<uintptr_t>(p); };
+        if ((address(A) | address(B) | address(C)) % sizeof(double) != 0) {
+            singly(0, n);  // not arrays of doubles as hosts hand them out
             return;
         }
         // The head reaches C's first line boundary and, where A or B lies before its vector
         // boundary there, one vector further, so that no aligned load starts before A or B.
-        int64_t i = std::min(n, static_cast<int64_t>((kLine - line) % kLine / sizeof(double)));
-        const int sa = static_cast<int>(reinterpret_cast<uintptr_t>(A + i) % vbytes / sizeof(double));
-        const int sb = static_cast<int>(reinterpret_cast<uintptr_t>(B + i) % vbytes / sizeof(double));
+        int64_t i = pk::simd::before_boundary(C, n);
+        const auto lanes_in = [&](const double *p) {  // p's lanes past its vector boundary
+            return static_cast<int>(address(p) % (L * sizeof(double)) / sizeof(double));
+        };
+        const int sa = lanes_in(A + i), sb = lanes_in(B + i);
         if (i < sa || i < sb) i = std::min(n, i + L);
         singly(0, i);
         // A block reads up to one vector past its last element where A or B is shifted.
@@ -160,7 +159,8 @@ struct Repeat {
     }
     template <int L, class F, std::size_t... I>
     static PK_INLINE void with_shift(int s, F f, std::index_sequence<I...>) {
-        ((s == static_cast<int>(I) ? f(std::integral_constant<int, static_cast<int>(I)>()) : void()), ...);
+        constexpr auto c = [](std::size_t k) { return static_cast<int>(k); };
+        ((s == c(I) ? f(std::integral_constant<int, c(I)>()) : void()), ...);
     }
 };
 

@@ -72,8 +72,10 @@ TEST(RepeatedVectorSum, EveryVariantMatchesAtEveryOffsetWithinACacheLine) {
         for (int n : {5, 255, 256, 263, 520, 1031}) {
             for (int extraA = 0; extraA < 8; ++extraA) {
                 for (int extraB = 0; extraB < 8; ++extraB) {
-                    const std::vector<double> A = pktest::awkward_values(n + extraA, n + extraA, 0.2);
-                    const std::vector<double> B = pktest::awkward_values(n + extraB, 7 * n + extraB, 0.2);
+                    const std::vector<double> A =
+                        pktest::awkward_values(n + extraA, n + extraA, 0.2);
+                    const std::vector<double> B =
+                        pktest::awkward_values(n + extraB, 7 * n + extraB, 0.2);
                     std::vector<double> expected(n);
                     for (int i = 0; i < n; ++i) expected[i] = A[i] + B[i];
                     EXPECT_TRUE(SameBits(sums(n, 3, A, B, variant), expected))
