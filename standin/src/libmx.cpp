@@ -1,6 +1,6 @@
 // libmx of the stand-in host: matrices, the host calls modules make, and the loader that calls a
 // module's mexFunction on behalf of a test (ELF and PE files through the platform's own loader,
-// Mach-O bundles through macho.cpp).
+// Mach-O bundles, on Linux, through the loader of macho.h).
 //
 // All state of a call (the call log, the arrays it created) is thread-local, so any number of
 // threads may call modules at once.
@@ -30,6 +30,8 @@ struct mxArray_tag {
     int64_t stored = 0;  // elements held in re (and im): rows*cols, or the nonzeros of a sparse
     pkhost::platform::Guarded re;
     pkhost::platform::Guarded im;
+    std::vector<std::string> field_names;  // a struct's fields, by number
+    std::vector<mxArray_tag *> fields;     // element k's value of field f at k * nfields + f
 };
 
 namespace pkhost {
@@ -487,6 +489,7 @@ bool mxIsSparse(const mxArray *a) {
 
 void mxDestroyArray(mxArray *a) {
     if (a == nullptr) return;
+    for (mxArray *value : a->fields) mxDestroyArray(value);
     const std::size_t bytes = static_cast<std::size_t>(a->stored) * a->elem_size;
     if (pkhost::recycled_memory && a->cls == mxDOUBLE_CLASS && !a->sparse && bytes > 0) {
         if (pkhost::spares.size() == pkhost::kMaxSpares) {
@@ -499,6 +502,83 @@ void mxDestroyArray(mxArray *a) {
     pkhost::platform::guarded_free(a->re);
     pkhost::platform::guarded_free(a->im);
     delete a;
+}
+
+mxArray *mxCreateString(const char *text) {
+    if (current != nullptr && current->logging) current->log.push_back("mxCreateString");
+    const int64_t n = static_cast<int64_t>(std::strlen(text));
+    mxArray *a = pkhost::make(mxCHAR_CLASS, 1, n, n, false, false);
+    for (int64_t k = 0; k < n; ++k)
+        static_cast<uint16_t *>(a->re.data)[k] = static_cast<unsigned char>(text[k]);
+    if (current != nullptr) current->created.push_back(a);
+    return a;
+}
+
+mxArray *mxCreateStructMatrix(mwSize m, mwSize n, int nfields, const char **names) {
+    if (current != nullptr && current->logging)
+        current->log.push_back("mxCreateStructMatrix(" + std::to_string(m) + "," +
+                               std::to_string(n) + "," + std::to_string(nfields) + ")");
+    const int64_t count = static_cast<int64_t>(m * n);
+    mxArray *a = pkhost::make(mxSTRUCT_CLASS, static_cast<int64_t>(m), static_cast<int64_t>(n),
+                              count, false, false);
+    for (int f = 0; f < nfields; ++f) a->field_names.push_back(names[f]);
+    a->fields.assign(static_cast<std::size_t>(count) * a->field_names.size(), nullptr);
+    if (current != nullptr) current->created.push_back(a);
+    return a;
+}
+
+// The value goes to the struct, which frees it with itself: it is no longer the call's to free.
+// A value the field held before is freed here.
+void mxSetFieldByNumber(mxArray *s, mwIndex index, int field, mxArray *value) {
+    if (current != nullptr && current->logging)
+        current->log.push_back("mxSetFieldByNumber(" + pkhost::describe(s) + "," +
+                               std::to_string(index) + "," + std::to_string(field) + "," +
+                               pkhost::describe(value) + ")");
+    if (s->cls != mxSTRUCT_CLASS || field < 0 ||
+        static_cast<std::size_t>(field) >= s->field_names.size() ||
+        static_cast<int64_t>(index) >= s->stored)
+        throw pkhost::HostError("standin:badField",
+                                "mxSetFieldByNumber: no element " + std::to_string(index) +
+                                    ", field " + std::to_string(field) + " in this array");
+    if (current != nullptr)
+        for (std::size_t k = 0; k < current->created.size(); ++k)
+            if (current->created[k] == value) {
+                current->created.erase(current->created.begin() +
+                                       static_cast<std::ptrdiff_t>(k));
+                break;
+            }
+    mxArray *&slot = s->fields[index * s->field_names.size() + static_cast<std::size_t>(field)];
+    if (slot != value) mxDestroyArray(slot);
+    slot = value;
+}
+
+bool mxIsChar(const mxArray *a) {
+    record("mxIsChar", a);
+    return a->cls == mxCHAR_CLASS;
+}
+
+bool mxIsStruct(const mxArray *a) {
+    record("mxIsStruct", a);
+    return a->cls == mxSTRUCT_CLASS;
+}
+
+int mxGetNumberOfFields(const mxArray *s) {
+    record("mxGetNumberOfFields", s);
+    return static_cast<int>(s->field_names.size());
+}
+
+const char *mxGetFieldNameByNumber(const mxArray *s, int field) {
+    record("mxGetFieldNameByNumber", s);
+    if (field < 0 || static_cast<std::size_t>(field) >= s->field_names.size()) return nullptr;
+    return s->field_names[static_cast<std::size_t>(field)].c_str();
+}
+
+mxArray *mxGetFieldByNumber(const mxArray *s, mwIndex index, int field) {
+    record("mxGetFieldByNumber", s);
+    if (field < 0 || static_cast<std::size_t>(field) >= s->field_names.size() ||
+        static_cast<int64_t>(index) >= s->stored)
+        return nullptr;
+    return s->fields[index * s->field_names.size() + static_cast<std::size_t>(field)];
 }
 
 }  // extern "C"

@@ -1,6 +1,6 @@
-// The stand-in host's platform code: guarded memory and module loading. One implementation per
-// platform (platform_posix.cpp, platform_windows.cpp); nothing else in the host touches the
-// operating system.
+// The stand-in host's platform code: guarded memory, module loading and the pages of the Mach-O
+// loader. One implementation per platform (platform_posix.cpp, platform_windows.cpp); nothing
+// else in the host touches the operating system.
 #ifndef PAIRKERNELS_STANDIN_PLATFORM_H
 #define PAIRKERNELS_STANDIN_PLATFORM_H
 
@@ -25,6 +25,19 @@ void guarded_free(Guarded &g);
 void *module_open(const std::string &path, std::string &error);
 void *module_symbol(void *handle, const char *name);
 void module_close(void *handle);
+
+#if !defined(_WIN32)
+// Pages for code the host loads itself (the Mach-O loader's segments, macho.h, which only the
+// Linux builds have): mapped readable, writable and zero-filled, filled, then each range given
+// the access it keeps.
+std::size_t page_size();
+void *pages_map(std::size_t bytes);  // nullptr when the memory cannot be had
+void pages_unmap(void *pages, std::size_t bytes);
+const unsigned kRead = 1, kWrite = 2, kExecute = 4;  // the access bits of pages_protect
+// Sets the access of whole pages; code in pages made executable is then what instructions are
+// fetched from (the instruction cache is made to see what was written). False when refused.
+bool pages_protect(void *pages, std::size_t bytes, unsigned access);
+#endif
 
 }  // namespace platform
 }  // namespace pkhost

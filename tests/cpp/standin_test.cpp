@@ -26,7 +26,11 @@ double read(const double *p, std::ptrdiff_t k) {
 }
 
 TEST(StandinGuardPagesDeathTest, ReadingPastAnArrayFaults) {
+#if defined(GTEST_FLAG_SET)
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+#else
+    ::testing::FLAGS_gtest_death_test_style = "threadsafe";  // GoogleTest before 1.11
+#endif
     // 1 and 513 doubles leave most of their last page unused; 512 fill it.
     for (std::ptrdiff_t n : {1, 512, 513}) {
         auto A = pkhost::doubles(std::vector<double>(static_cast<std::size_t>(n), 2.5));
