@@ -7,17 +7,19 @@ function built = build_pairkernels(varargin)
 %
 %   Compiles every module (or the ones named) from the sources beside this file, in MATLAB or
 %   GNU Octave, and puts each module file and its help text into one folder, with the toolbox
-%   files: pairkernels_version (compiled the same way), pairkernels_demo, Contents.m (help
-%   <folder name> lists the modules built) and functionSignatures.json (MATLAB's argument hints
-%   for this profile's forms). Add that folder to the path to call the modules: addpath(DIR).
+%   files: pairkernels_version (compiled the same way), pairkernels_demo, pairkernels_reference,
+%   Contents.m (help <folder name> lists the modules built) and functionSignatures.json
+%   (MATLAB's argument hints for this profile's forms). Add that folder to the path to call the
+%   modules: addpath(DIR).
 %   In MATLAB the modules are MEX files; in GNU
 %   Octave they are native Octave functions (.oct, built with mkoctfile), which return their
 %   results without the copy Octave makes of every MEX result, unless 'mex' asks for MEX files.
 %   Both compute the same bits and raise the same errors.
 %
 %   Options, as name-value pairs:
-%     'outdir'   folder for the modules and their help files (default: the folder 'mex' beside
-%                this file); created when missing
+%     'outdir'   folder for the modules and their help files (default: the folder
+%                'pairkernels' beside this file, so that help pairkernels shows its
+%                Contents.m); created when missing
 %     'profile'  platform behaviour: 'linux', 'windows' or 'macos' (default: this platform's,
 %                from ispc, ismac and isunix). item_pair_scatter and clamped_pair_model_gap
 %                take different arguments in different profiles (see their help).
@@ -26,13 +28,16 @@ function built = build_pairkernels(varargin)
 %                false); MATLAB always builds MEX files
 %     'verbose'  true prints the compiler commands (default: false)
 %
-%   Every module is compiled together with the shared gateway (gateway/gateway.cpp) and the
-%   kernels' choice of instruction set (simd/cpu.cpp) by GCC or Clang, with -ffp-contract=off
-%   -fno-fast-math (MATLAB: CXXFLAGS; Octave: the CXXFLAGS environment variable that mkoctfile
-%   reads, restored afterwards), so that every product is rounded before it is added and
-%   results are the same bits on every platform (a NaN result at the same position, its sign
-%   and payload not guaranteed). A compiler configured with -ffast-math, -Ofast or
-%   -ffp-contract=fast is refused (pairkernels:build:fastMath). The sources use GCC and Clang
+%   What is compiled and with which flags is kernels/build.mk, which every build of the modules
+%   reads: each module's source is linked with the host binding (the shared gateway and the
+%   kernels' choice of instruction set, compiled once per call of this function in Octave) and
+%   its entry point, by GCC 9 or later or Clang 13 or later, with the numerics flags that file
+%   names (-ffp-contract=off -fno-fast-math; MATLAB: CXXFLAGS; Octave: the CXXFLAGS environment
+%   variable that mkoctfile reads, restored afterwards), so that every product is rounded before
+%   it is added and results are the same bits on every platform (a NaN result at the same
+%   position, its sign and payload not guaranteed). A compiler configured with a flag that
+%   changes results (-ffast-math, -Ofast, -ffp-contract=fast, ...) is refused
+%   (pairkernels:build:fastMath). The sources use GCC and Clang
 %   extensions: Microsoft Visual C++ is refused (pairkernels:build:compiler); on Windows use
 %   MinGW-w64 (MATLAB's "MATLAB Support for MinGW-w64 C/C++ Compiler"). MATLAB also gets
 %   -R2017b, so that a complex argument is read through its real part.
@@ -77,26 +82,30 @@ targets = [names, {'pairkernels_version'}];
 sources{end + 1} = fullfile(root, 'toolbox', 'pairkernels_version.cpp');
 helps{end + 1} = fullfile(root, 'toolbox', 'pairkernels_version.m');
 
-gateway_dir = fullfile(root, 'gateway');
-simd_dir = fullfile(root, 'simd');
-shared_src = {fullfile(gateway_dir, 'gateway.cpp'), fullfile(simd_dir, 'cpu.cpp')};
-common = {['-I' gateway_dir], ['-I' simd_dir], ['-DPK_PROFILE_' upper(opts.profile)]};
+desc = build_description(root);
+binding_src = cellfun(@(f) fullfile(root, f), [desc.PK_GATEWAY_SOURCES, desc.PK_ENTRY_SOURCE], ...
+                      'UniformOutput', false);
+common = [cellfun(@(d) ['-I' fullfile(root, d)], desc.PK_INCLUDE_DIRS, 'UniformOutput', false), ...
+          {['-DPK_PROFILE_' upper(opts.profile)]}];
 native = in_octave && ~opts.mex;
 if in_octave
     ext = '.mex';
+    other_ext = '.oct';
+    host_flags = {'--mex'};
     if native
         ext = '.oct';
-        stage = tempname();
-        mkdir(stage);
-        cleanup_stage = onCleanup(@() remove_stage(stage)); %#ok<NASGU>
+        other_ext = '.mex';
+        host_flags = {'-DPK_HOST_OCTAVE'};
     end
-    [flags, restore] = octave_flags();
+    stage = tempname();
+    mkdir(stage);
+    cleanup_stage = onCleanup(@() remove_stage(stage)); %#ok<NASGU>
+    [flags, restore] = octave_flags(desc);
     cleanup = onCleanup(restore); %#ok<NASGU>  also when a build stops with an error
 else
     ext = ['.' mexext];
-    flags = matlab_flags();
+    flags = matlab_flags(desc);
 end
-
 if in_octave
     host = ['GNU Octave ' OCTAVE_VERSION];
 else
@@ -107,30 +116,53 @@ fprintf('pairkernels: building %d module(s) for the %s profile with %s into %s\n
 
 built = {};
 failed = {};
-for k = 1:numel(targets)
+binding_ok = true;
+if in_octave
+    % The host binding, once for every module of this call; without it no module can be built.
+    [binding, binding_ok] = compile_binding(stage, binding_src, [host_flags, common], ...
+                                            opts.verbose);
+    if ~binding_ok
+        fprintf('  FAILED  the host binding (%s)\n', ...
+                strjoin([desc.PK_GATEWAY_SOURCES, desc.PK_ENTRY_SOURCE], ', '));
+        failed = names;
+        for k = 1:numel(targets)  % no stale module file is left to be taken for this build's
+            remove_previous(targets{k}, fullfile(opts.outdir, [targets{k} ext]));
+        end
+    end
+end
+for k = 1:numel(targets) * binding_ok
     name = targets{k};
     src = sources{k};
     out = fullfile(opts.outdir, [name ext]);
+    is_version = k > numel(names);
     defines = common;
-    if k > numel(names)
+    if is_version
         defines{end + 1} = ['-DPK_VERSION=' project_version(root)]; %#ok<AGROW>
     end
     [fresh, started] = remove_previous(name, out);
+    if in_octave
+        % Octave takes a folder's .oct before its .mex: a module of the other binding left here
+        % would shadow the one built now.
+        remove_previous(name, fullfile(opts.outdir, [name other_ext]));
+    end
     try
-        if native
-            % Octave's native API (-DPK_HOST_OCTAVE), the help text as the docstring: a staged
-            % source names the file holding it and includes the module's source.
-            wrapper = stage_native(stage, src, name, help_text(helps{k}));
-            args = [defines, {'-DPK_HOST_OCTAVE', ['-I' stage], '-o', out, wrapper}, shared_src];
-            if opts.verbose
-                args{end+1} = '--verbose'; %#ok<AGROW>
+        if in_octave
+            % A module is its source, the binding and its entry point; a native one also its
+            % installer, which carries the help text as the docstring (pairkernels_version has
+            % an entry of its own, given the docstring the same way).
+            inputs = {src};
+            if native
+                inputs = {stage_native(stage, root, desc, src, name, help_text(helps{k}), ...
+                                       is_version)};
+                if ~is_version
+                    inputs = [{src}, inputs]; %#ok<AGROW>
+                end
             end
-            [text, status] = mkoctfile(args{:});
-            if ~isempty(text)
-                fprintf('%s\n', text);
+            objects = binding;
+            if is_version
+                objects = binding(1:end-1);  % no module entry point
             end
-        elseif in_octave
-            args = [{'--mex'}, defines, {'-o', out, src}, shared_src];
+            args = [host_flags, defines, {['-I' stage], '-o', out}, inputs, objects];
             if opts.verbose
                 args{end+1} = '--verbose'; %#ok<AGROW>
             end
@@ -139,7 +171,11 @@ for k = 1:numel(targets)
                 fprintf('%s\n', text);
             end
         else
-            args = [flags, defines, {'-outdir', opts.outdir, '-output', name, src}, shared_src];
+            shared = binding_src;
+            if is_version
+                shared = binding_src(1:end-1);
+            end
+            args = [flags, defines, {'-outdir', opts.outdir, '-output', name, src}, shared];
             if opts.verbose
                 args{end+1} = '-v'; %#ok<AGROW>
             end
@@ -152,7 +188,7 @@ for k = 1:numel(targets)
     end
     if status == 0 && was_written(out, fresh, started)
         copy_help(helps{k}, opts.outdir, name);
-        if k <= numel(names)
+        if ~is_version
             built{end+1} = out; %#ok<AGROW>
         end
         fprintf('  built   %s\n', [name ext]);
@@ -177,7 +213,7 @@ end
 end
 
 function opts = parse_options(root, args)
-opts = struct('outdir', fullfile(root, 'mex'), 'profile', default_profile(), ...
+opts = struct('outdir', fullfile(root, 'pairkernels'), 'profile', default_profile(), ...
               'modules', {{}}, 'mex', false, 'verbose', false);
 if mod(numel(args), 2) ~= 0
     error('pairkernels:build:options', 'Options come as name-value pairs.');
@@ -256,11 +292,39 @@ end
 
 % GCC or Clang through mkoctfile: its compiler flags come from CXXFLAGS, which it takes from
 % the environment when set there. RESTORE puts the environment back as it was.
-function [flags, restore] = octave_flags()
+function desc = build_description(root)
+% kernels/build.mk, NAME = value lines: each value a cell array of its words.
+text = fileread(fullfile(root, 'kernels', 'build.mk'));
+found = regexp(text, '(?m)^(PK_[A-Z_]+) *= *([^\r\n]*)', 'tokens');
+desc = struct();
+for k = 1:numel(found)
+    desc.(found{k}{1}) = strsplit(strtrim(found{k}{2}), ' ');
+end
+end
+
+function [objects, ok] = compile_binding(stage, sources, flags, verbose)
+objects = cell(size(sources));
+ok = true;
+for k = 1:numel(sources)
+    [~, base] = fileparts(sources{k});
+    objects{k} = fullfile(stage, [base '.o']);
+    args = [flags, {'-c', '-o', objects{k}, sources{k}}];
+    if verbose
+        args{end+1} = '--verbose'; %#ok<AGROW>
+    end
+    [text, status] = mkoctfile(args{:});
+    if ~isempty(text)
+        fprintf('%s\n', text);
+    end
+    ok = ok && status == 0 && exist(objects{k}, 'file') == 2;
+end
+end
+
+function [flags, restore] = octave_flags(desc)
 before = getenv('CXXFLAGS');
 base = strtrim(mkoctfile('-p', 'CXXFLAGS'));
-refuse_fast_math(base);
-setenv('CXXFLAGS', [base ' -std=c++17 -ffp-contract=off -fno-fast-math']);
+refuse_fast_math(base, desc);
+setenv('CXXFLAGS', strjoin([{base, ['-std=' desc.PK_STD{1}]}, desc.PK_NUMERIC_FLAGS], ' '));
 flags = {};
 if isempty(before)
     restore = @() unsetenv('CXXFLAGS');
@@ -269,7 +333,7 @@ else
 end
 end
 
-function flags = matlab_flags()
+function flags = matlab_flags(desc)
 cc = mex.getCompilerConfigurations('C++', 'Selected');
 if isempty(cc)
     error('pairkernels:build:noCompiler', ...
@@ -282,25 +346,23 @@ if strncmpi(cc.Manufacturer, 'Microsoft', 9)
            '(the add-on "MATLAB Support for MinGW-w64 C/C++ Compiler") and select it with ' ...
            '"mex -setup C++".'], cc.Name);
 end
-refuse_fast_math(cc.Details.CompilerFlags);
-flags = {'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math'};
+refuse_fast_math(cc.Details.CompilerFlags, desc);
+flags = {strjoin([{'CXXFLAGS=$CXXFLAGS', ['-std=' desc.PK_STD{1}]}, desc.PK_NUMERIC_FLAGS], ' ')};
 if ~verLessThan('matlab', '9.4')   % R2018a introduced the API choice; R2017b is its old API
     flags = [{'-R2017b'}, flags];
 end
 end
 
-function refuse_fast_math(configured)
-bad = regexp(configured, '(-ffast-math|-Ofast|-ffp-contract=fast|-funsafe-math\S*)', 'match', ...
-             'once');
+function refuse_fast_math(configured, desc)
+words = strsplit(configured, ' ');
+bad = words(ismember(words, desc.PK_REFUSED_FLAGS) | strncmp(words, '-funsafe-math', 13));
 if ~isempty(bad)
     error('pairkernels:build:fastMath', ...
           ['The compiler is configured with %s, which changes results; remove it from the ' ...
-           'compiler flags first.'], bad);
+           'compiler flags first.'], bad{1});
 end
 end
 
-% Unloads the module and removes its previous file, so that a file found after the build is
-% this build's. Where the old file cannot be removed, its time stamp tells.
 function [removed, started] = remove_previous(name, out)
 started = now;
 if exist(name) == 3 %#ok<EXIST>
@@ -333,13 +395,23 @@ end
 
 % Writes <name>.help.inc (the help text as a C++ string literal) and <name>-oct.cpp (which names
 % it and includes the module's source) into STAGE; returns the latter.
-function wrapper = stage_native(stage, src, name, text)
+function wrapper = stage_native(stage, root, desc, src, name, text, is_version)
+% A staged source that names the module and the file of its docstring, and includes the
+% installer (or, for pairkernels_version, its own source): a quoted define would not survive
+% mkoctfile's shell.
 fid = fopen(fullfile(stage, [name '.help.inc']), 'w');
 fprintf(fid, 'R"pkhelp(%s)pkhelp"\n', text);
 fclose(fid);
 wrapper = fullfile(stage, [name '-oct.cpp']);
 fid = fopen(wrapper, 'w');
-fprintf(fid, '#define PK_HELP_TEXT "%s.help.inc"\n#include "%s"\n', name, strrep(src, '\', '/'));
+if is_version
+    fprintf(fid, '#define PK_HELP_TEXT "%s.help.inc"\n#include "%s"\n', name, ...
+            strrep(src, '\', '/'));
+else
+    installer = fullfile(root, desc.PK_OCTAVE_INSTALLER_SOURCE{1});
+    fprintf(fid, '#define PK_MODULE %s\n#define PK_HELP_TEXT "%s.help.inc"\n#include "%s"\n', ...
+            name, name, strrep(installer, '\', '/'));
+end
 fclose(fid);
 end
 
@@ -364,12 +436,14 @@ t = regexp(fileread(fullfile(root, 'CMakeLists.txt')), ...
 v = t{1};
 end
 
-% pairkernels_demo, Contents.m and functionSignatures.json of the modules built (NAMES), for
-% PROFILE, from tools/toolbox_files.m.
+% pairkernels_demo, pairkernels_reference, Contents.m and functionSignatures.json of the
+% modules built (NAMES), for PROFILE, from tools/toolbox_files.m.
 function write_toolbox(root, outdir, profile, names)
-demo = fullfile(root, 'toolbox', 'pairkernels_demo.m');
-if ~strcmp(demo, fullfile(outdir, 'pairkernels_demo.m'))
-    copyfile(demo, outdir);
+for file = {'pairkernels_demo.m', 'pairkernels_reference.m'}
+    source = fullfile(root, 'toolbox', file{1});
+    if ~strcmp(source, fullfile(outdir, file{1}))
+        copyfile(source, outdir);
+    end
 end
 tools = fullfile(root, 'tools');
 addpath(tools);

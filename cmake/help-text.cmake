@@ -11,5 +11,5 @@ foreach(line IN LISTS lines)
   string(APPEND text "${line}\n")
 endforeach()
 file(WRITE ${OUT}.tmp "R\"pkhelp(${text})pkhelp\"\n")
-file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)
+configure_file(${OUT}.tmp ${OUT} COPYONLY)  # rewritten only when the text changed
 file(REMOVE ${OUT}.tmp)

@@ -52,11 +52,14 @@ foreach(entry IN LISTS matlab_entries)
   install(FILES ${entry}.m COMPONENT matlab DESTINATION ${PAIRKERNELS_INSTALL_DIR}/matlab)
 endforeach()
 
-set(matlab_toolbox ${matlab_outdir}/pairkernels_demo.m)
-add_custom_command(OUTPUT ${matlab_outdir}/pairkernels_demo.m
-  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/toolbox/pairkernels_demo.m
-    ${matlab_outdir}/pairkernels_demo.m
-  DEPENDS ${PROJECT_SOURCE_DIR}/toolbox/pairkernels_demo.m)
+set(matlab_toolbox)
+foreach(name IN ITEMS pairkernels_demo pairkernels_reference)
+  add_custom_command(OUTPUT ${matlab_outdir}/${name}.m
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/toolbox/${name}.m
+      ${matlab_outdir}/${name}.m
+    DEPENDS ${PROJECT_SOURCE_DIR}/toolbox/${name}.m)
+  list(APPEND matlab_toolbox ${matlab_outdir}/${name}.m)
+endforeach()
 find_program(OCTAVE_CLI octave-cli)
 if(OCTAVE_CLI)
   set(call "addpath('${PROJECT_SOURCE_DIR}/tools'); ")

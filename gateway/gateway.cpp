@@ -1,4 +1,4 @@
-#include "gateway.h"
+#include "host.h"
 
 #include <cinttypes>
 #include <cmath>
@@ -11,6 +11,8 @@
 #include <string>
 
 #if defined(PK_HOST_OCTAVE)
+#include <octave/version.h>
+
 #include "huge_pages.h"
 #endif
 
@@ -123,7 +125,7 @@ Gateway::Gateway(const char *module, const char *const *names, int nargs, Call &
     if (asked > 1)
         fail("nargout", "Too many output arguments: one is returned, %d were requested.", asked);
 #if defined(PK_HOST_OCTAVE)
-    held_.reserve(static_cast<std::size_t>(nargs));
+    call_.held.reserve(static_cast<std::size_t>(nargs));
 #endif
 }
 
@@ -184,8 +186,9 @@ Array Gateway::array(int pos) {
 #if defined(PK_HOST_OCTAVE)
     // The argument's own data where it holds a full real matrix (array_value shares it); a copy
     // of a complex argument's real part, or of a range's elements, is kept alive here.
-    held_.push_back(a.iscomplex() ? NDArray(real(a.complex_array_value())) : a.array_value());
-    return Array{held_.back().data(), numel(a), pos};
+    call_.held.push_back(a.iscomplex() ? NDArray(real(a.complex_array_value()))
+                                       : a.array_value());
+    return Array{call_.held.back().data(), numel(a), pos};
 #else
     return Array{mxGetPr(a), numel(a), pos};
 #endif
@@ -239,14 +242,36 @@ double *Gateway::result(int64_t rows, const char *rows_text, int64_t cols, const
              conversions((std::string(rows_text) + "*" + cols_text).c_str()).c_str());
 #if defined(PK_HOST_OCTAVE)
     const dim_vector dims(static_cast<octave_idx_type>(rows), static_cast<octave_idx_type>(cols));
-    // The result's memory is taken as it comes and handed to the NDArray, which owns it from
-    // then on: an NDArray's own constructors would clear every element, and NDArray(dims, 0.0)
-    // clears it twice. Only a kernel that leaves elements to the zero fill gets one.
+    // The result's memory is taken as it comes, untouched, and cleared only for a kernel that
+    // leaves elements to the zero fill. From Octave 7 on, an NDArray's own constructors clear
+    // every element (NDArray(dims, 0.0) twice), so the memory is allocated here and handed to
+    // the NDArray, which owns it from then on; Octave 6's NDArray(dims) leaves it as new[] gave it
+    // and has no constructor that adopts memory.
     const std::size_t count = static_cast<std::size_t>(rows * cols);
-    double *data = std::allocator<double>().allocate(count);
+    // A result within the bounds above may still be more than the machine gives (2^45 elements
+    // are 256 TiB): that is this module's error too, not Octave's bad-alloc.
+    double *data = nullptr;
+    try {
+#if OCTAVE_MAJOR_VERSION >= 7
+        data = std::allocator<double>().allocate(count);
+        try {
+            call_.result = NDArray(::Array<double>(data, dims));
+        } catch (const std::bad_alloc &) {
+            std::allocator<double>().deallocate(data, count);
+            throw;
+        }
+#else
+        call_.result = NDArray(dims);
+        data = call_.result.fortran_vec();
+#endif
+    } catch (const std::bad_alloc &) {
+        fail("outOfMemory",
+             "The result, %s-by-%s = %" PRId64 "-by-%" PRId64 " doubles, needs %" PRId64
+             " bytes, which could not be allocated.",
+             rows_text, cols_text, rows, cols, rows * cols * 8);
+    }
     prefer_huge_pages(data, count * sizeof(double));
     if (writes == Writes::some) std::memset(data, 0, count * sizeof(double));
-    call_.result = NDArray(::Array<double>(data, dims));
     call_.has_result = true;
     return call_.result.fortran_vec();
 #else
@@ -256,6 +281,12 @@ double *Gateway::result(int64_t rows, const char *rows_text, int64_t cols, const
     return mxGetPr(r);
 #endif
 }
+
+#if defined(PK_HOST_OCTAVE)
+void poll() { octave_quit(); }
+#else
+void poll() {}
+#endif
 
 void Gateway::fail(const char *mnemonic, const char *fmt, ...) const {
     char id[160];

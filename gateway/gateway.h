@@ -1,12 +1,14 @@
 // The host-binding layer every pairkernels module shares.
 //
-// A module's entry point reads like a script: the Gateway it is handed reads each argument in
+// A module's entry reads like a script: the Gateway it is handed reads each argument in
 // ascending position order by its kind (integer size, real scalar, array), states how many
 // doubles each array must hold, creates the result, and the entry calls the kernel. The entry is
-// written once, with PK_ENTRY, and becomes the host's entry point: mexFunction for MEX hosts
-// (MATLAB, GNU Octave's MEX interface, the stand-in host), or, built with PK_HOST_OCTAVE, a
-// DEFUN_DLD function over Octave's own API, which hands its result back without the copy
-// Octave makes of every MEX result.
+// written once, with PK_ENTRY, and nothing in a module's source knows its host: this header
+// includes no host's API, so a module's source is compiled once per platform and the same object
+// is linked into the module file of every host. Each host's binding (gateway.cpp, entry.cpp)
+// supplies the entry point that calls it: mexFunction for MEX hosts (MATLAB, GNU Octave's MEX
+// interface, the stand-in host), or, built with PK_HOST_OCTAVE, a function over Octave's own
+// API, which hands its result back without the copy Octave makes of every MEX result.
 //
 // The Gateway is the only code that checks anything; a broken contract ends the call with the
 // host's error call (mexErrMsgIdAndTxt, error_with_id) and an identifier
@@ -22,7 +24,8 @@
 //                (2^48 bytes), which no host could address
 //   negativeSize a result dimension below zero
 //   outOfRange   an index argument outside its range (module-specific checks)
-//   outOfMemory  kernel scratch that could not be allocated
+//   outOfMemory  kernel scratch, or a native Octave result, that could not be allocated (a MEX
+//                host raises its own error when it cannot create the result)
 //
 // What callers may rely on is kept: fractional sizes truncate toward zero, negative sizes pass
 // unchanged (their loops stay empty), a complex array is read through its real part, arguments
@@ -36,12 +39,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#if defined(PK_HOST_OCTAVE)
-#include <octave/oct.h>
-#else
-#include "mex.h"
-#endif
 
 namespace pk {
 
@@ -69,23 +66,9 @@ struct Array {
 // needs it.
 enum class Writes { some, all };
 
-// One call as the host makes it.
-#if defined(PK_HOST_OCTAVE)
-struct Call {
-    const octave_value_list &args;
-    int nargout;
-    NDArray result;
-    bool has_result = false;
-};
-#else
-struct Call {
-    int nlhs;
-    mxArray **plhs;
-    int nrhs;
-    const mxArray *const *prhs;
-};
-#endif
-
+// One call as the host made it: its arguments, the outputs asked for and where the result goes.
+// Each host binding defines it (host.h); modules only pass it on.
+struct Call;
 // Scratch is taken with malloc and given back with free, so that a module needs nothing of the
 // C++ runtime library for it (the macOS bundles link no libc++).
 struct FreeScratch {
@@ -143,24 +126,28 @@ private:
     Call &call_;
     std::vector<Converted> converted_;
     std::unique_ptr<double[], FreeScratch> scratch_;
-#if defined(PK_HOST_OCTAVE)
-    std::vector<NDArray> held_;  // the arrays whose data the kernel reads
-#endif
 };
 
 // Lets the user stop a long call (Ctrl-C) where the host offers that to compiled code: in the
 // native Octave build it ends the call with Octave's interrupt when one is pending (the Gateway
 // and the result are released as the interrupt unwinds); MEX hosts offer no such check, and
 // there it does nothing. A kernel calls it between chunks of work, never inside a sum.
-#if defined(PK_HOST_OCTAVE)
-inline void poll() { octave_quit(); }
-#else
-inline void poll() {}
-#endif
+void poll();
+
+// What a host's entry point needs of the module it is linked into: its name, its arguments'
+// names by position, how many it reads, and its entry. PK_ENTRY defines it; each module file
+// holds exactly one.
+struct Module {
+    const char *name;
+    const char *const *arg_names;
+    int nargs;
+    void (*entry)(Gateway &gw);
+};
+extern const Module kModule;
 
 }  // namespace pk
 
-// The module's entry point, written once after its kernel:
+// The module's entry, written once after its kernel:
 //
 //   PK_ENTRY(pair_residual, gw) {
 //       const int32_t N = gw.size(IN_N);
@@ -168,42 +155,9 @@ inline void poll() {}
 //   }
 //
 // The module's kArgNames and NARGS name and count its arguments.
-#if defined(PK_HOST_OCTAVE)
-// The function's docstring, which `help` shows: the module's help text, from the file the build
-// names in PK_HELP_TEXT (the help block of <module>.m as a string literal).
-namespace pk {
-namespace {
-const char kModuleHelp[] =
-#if defined(PK_HELP_TEXT)
-#include PK_HELP_TEXT
-#else
-    ""
-#endif
-    ;
-}  // namespace
-}  // namespace pk
-
 #define PK_ENTRY(module, gw)                                                            \
     static void module##_entry(pk::Gateway &gw);                                        \
-    DEFUN_DLD(module, args, nargout, pk::kModuleHelp) {                                 \
-        pk::Call call{args, nargout, NDArray()};                                        \
-        {                                                                               \
-            pk::Gateway gateway(#module, kArgNames, NARGS, call);                       \
-            module##_entry(gateway);                                                    \
-        }                                                                               \
-        return call.has_result ? octave_value_list(octave_value(call.result))           \
-                               : octave_value_list();                                   \
-    }                                                                                   \
+    const pk::Module pk::kModule = {#module, kArgNames, NARGS, &module##_entry};        \
     static void module##_entry(pk::Gateway &gw)
-#else
-#define PK_ENTRY(module, gw)                                                            \
-    static void module##_entry(pk::Gateway &gw);                                        \
-    void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]) {      \
-        pk::Call call{nlhs, plhs, nrhs, prhs};                                          \
-        pk::Gateway gateway(#module, kArgNames, NARGS, call);                           \
-        module##_entry(gateway);                                                        \
-    }                                                                                   \
-    static void module##_entry(pk::Gateway &gw)
-#endif
 
 #endif

@@ -95,8 +95,9 @@ __attribute__((noinline)) PK_TARGET_AVX512 void run_avx512(A... a) {
 template <class Kernel, class... A>
 inline void dispatch(A... a) {
     const Level level = chosen();  // also where there is only one target: the test host sees it
-#if PK_SIMD_X86
     constexpr Level widest = detail::Widest<Kernel>::value;
+    static_cast<void>(widest);  // no wider target to cap elsewhere
+#if PK_SIMD_X86
     if constexpr (widest >= Level::avx512)
         if (level >= Level::avx512) return detail::run_avx512<Kernel, A...>(a...);
     if constexpr (widest >= Level::avx2)

@@ -26,21 +26,48 @@
 
 #define PK_INLINE inline __attribute__((always_inline))
 // Fully unrolls a loop over a tile's fixed extent, so that arrays of vectors stay in registers.
+// The sanitizer builds define PK_ROLLED_LOOPS and keep such loops rolled: the same loads,
+// operations and stores in the same order, with a fraction of the instrumented code to compile
+// (unrolled, repeated_vector_sum alone took six minutes under ASan and UBSan).
+#ifdef PK_ROLLED_LOOPS
+#define PK_UNROLL
+#else
 #define PK_UNROLL _Pragma("GCC unroll 16")
+#endif
 
 namespace pk {
 namespace simd {
 
-template <int L>
-struct Vec {
-    typedef double type __attribute__((vector_size(8 * L)));
-    // The same vector at any double's address, allowed to alias doubles (an unaligned access).
-    typedef double unaligned __attribute__((vector_size(8 * L), aligned(8), may_alias));
-};
+typedef double v2 __attribute__((vector_size(16)));
+typedef double v4 __attribute__((vector_size(32)));
+typedef double v8 __attribute__((vector_size(64)));
+// The same vectors at any double's address, allowed to alias doubles (unaligned accesses). Spelt
+// out, not formed inside a template: GCC before 11 drops the aligned(8) of a typedef that
+// depends on a template parameter, and then moves such a vector with an aligned instruction,
+// which faults on memory aligned to 16 bytes only (Octave's arrays).
+typedef double v2u __attribute__((vector_size(16), aligned(8), may_alias));
+typedef double v4u __attribute__((vector_size(32), aligned(8), may_alias));
+typedef double v8u __attribute__((vector_size(64), aligned(8), may_alias));
 
-typedef Vec<2>::type v2;
-typedef Vec<4>::type v4;
-typedef Vec<8>::type v8;
+template <int L>
+struct Vec;
+template <>
+struct Vec<2> {
+    typedef v2 type;
+    typedef v2u unaligned;
+};
+template <>
+struct Vec<4> {
+    typedef v4 type;
+    typedef v4u unaligned;
+};
+template <>
+struct Vec<8> {
+    typedef v8 type;
+    typedef v8u unaligned;
+};
+static_assert(alignof(v8u) == 8 && alignof(Vec<8>::unaligned) == 8,
+              "unaligned vectors must keep the alignment of a double");
 
 // Lanes of a vector type.
 template <class V>
@@ -50,12 +77,17 @@ template <class V>
 using Unaligned = typename Vec<lanes<V>>::unaligned;
 
 template <class V>
+constexpr bool unaligned_ok = alignof(Unaligned<V>) == alignof(double);
+
+template <class V>
 PK_INLINE void load(V &v, const double *p) {
+    static_assert(unaligned_ok<V>, "an unaligned load must not assume the vector's alignment");
     v = *reinterpret_cast<const Unaligned<V> *>(p);
 }
 
 template <class V>
 PK_INLINE void store(double *p, const V &v) {
+    static_assert(unaligned_ok<V>, "an unaligned store must not assume the vector's alignment");
     *reinterpret_cast<Unaligned<V> *>(p) = v;
 }
 
@@ -90,6 +122,21 @@ PK_INLINE void stream_fence() {
 #endif
 }
 
+// out = lanes I... of the concatenation a:b (lanes 0 .. L-1 of a, then L .. 2L-1 of b), each
+// index a constant. Clang and GCC 12 spell it __builtin_shufflevector; older GCC only has
+// __builtin_shuffle, which takes the indices as an integer vector of the same shape. Both lower
+// the same constant permutation, so the choice changes no value.
+template <int... I, class V>
+PK_INLINE void shuffle(V &out, const V &a, const V &b) {
+    static_assert(sizeof...(I) == lanes<V>, "a shuffle selects one index per lane");
+#if defined(__clang__) || __GNUC__ >= 12
+    out = __builtin_shufflevector(a, b, I...);
+#else
+    typedef long long Mask __attribute__((vector_size(sizeof(V))));
+    out = __builtin_shuffle(a, b, Mask{I...});
+#endif
+}
+
 // How many of the `n` doubles from p come before the first 64-byte boundary.
 PK_INLINE int64_t before_boundary(const double *p, int64_t n) {
     const int64_t h = static_cast<int64_t>((64 - reinterpret_cast<uintptr_t>(p) % 64) % 64 / 8);
@@ -112,8 +159,8 @@ template <>
 struct Transpose<2> {
     typedef v2 V;
     static PK_INLINE void run(const V (&in)[2], V (&out)[2]) {
-        out[0] = __builtin_shufflevector(in[0], in[1], 0, 2);
-        out[1] = __builtin_shufflevector(in[0], in[1], 1, 3);
+        shuffle<0, 2>(out[0], in[0], in[1]);
+        shuffle<1, 3>(out[1], in[0], in[1]);
     }
 };
 
@@ -121,14 +168,15 @@ template <>
 struct Transpose<4> {
     typedef v4 V;
     static PK_INLINE void run(const V (&in)[4], V (&out)[4]) {
-        const V t0 = __builtin_shufflevector(in[0], in[1], 0, 4, 2, 6);
-        const V t1 = __builtin_shufflevector(in[0], in[1], 1, 5, 3, 7);
-        const V t2 = __builtin_shufflevector(in[2], in[3], 0, 4, 2, 6);
-        const V t3 = __builtin_shufflevector(in[2], in[3], 1, 5, 3, 7);
-        out[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
-        out[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
-        out[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
-        out[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+        V t0, t1, t2, t3;
+        shuffle<0, 4, 2, 6>(t0, in[0], in[1]);
+        shuffle<1, 5, 3, 7>(t1, in[0], in[1]);
+        shuffle<0, 4, 2, 6>(t2, in[2], in[3]);
+        shuffle<1, 5, 3, 7>(t3, in[2], in[3]);
+        shuffle<0, 1, 4, 5>(out[0], t0, t2);
+        shuffle<0, 1, 4, 5>(out[1], t1, t3);
+        shuffle<2, 3, 6, 7>(out[2], t0, t2);
+        shuffle<2, 3, 6, 7>(out[3], t1, t3);
     }
 };
 
@@ -139,22 +187,20 @@ struct Transpose<8> {
         V a[8], b[8];
         PK_UNROLL
         for (int k = 0; k < 8; k += 2) {  // 2-by-2 blocks
-            a[k] = __builtin_shufflevector(in[k], in[k + 1], 0, 8, 2, 10, 4, 12, 6, 14);
-            a[k + 1] = __builtin_shufflevector(in[k], in[k + 1], 1, 9, 3, 11, 5, 13, 7, 15);
+            shuffle<0, 8, 2, 10, 4, 12, 6, 14>(a[k], in[k], in[k + 1]);
+            shuffle<1, 9, 3, 11, 5, 13, 7, 15>(a[k + 1], in[k], in[k + 1]);
         }
         PK_UNROLL
         for (int k = 0; k < 8; k += 4)  // 4-by-4 blocks
             PK_UNROLL
             for (int u = 0; u < 2; ++u) {
-                b[k + u] =
-                    __builtin_shufflevector(a[k + u], a[k + u + 2], 0, 1, 8, 9, 4, 5, 12, 13);
-                b[k + u + 2] =
-                    __builtin_shufflevector(a[k + u], a[k + u + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+                shuffle<0, 1, 8, 9, 4, 5, 12, 13>(b[k + u], a[k + u], a[k + u + 2]);
+                shuffle<2, 3, 10, 11, 6, 7, 14, 15>(b[k + u + 2], a[k + u], a[k + u + 2]);
             }
         PK_UNROLL
         for (int u = 0; u < 4; ++u) {  // 8-by-8
-            out[u] = __builtin_shufflevector(b[u], b[u + 4], 0, 1, 2, 3, 8, 9, 10, 11);
-            out[u + 4] = __builtin_shufflevector(b[u], b[u + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+            shuffle<0, 1, 2, 3, 8, 9, 10, 11>(out[u], b[u], b[u + 4]);
+            shuffle<4, 5, 6, 7, 12, 13, 14, 15>(out[u + 4], b[u], b[u + 4]);
         }
     }
 };

@@ -7,3 +7,6 @@ endif()
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${PAIRKERNELS_GTEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# The framework's speed does not matter: -O1 builds it in half the time of the tree's -O3.
+target_compile_options(gtest PRIVATE -O1)
+target_compile_options(gtest_main PRIVATE -O1)

@@ -10,7 +10,7 @@
 //   v.host     mex (a MEX file, for MATLAB or Octave's MEX interface) or native (an Octave
 //              function over Octave's own API)
 #include "dispatch.h"
-#include "gateway.h"
+#include "host.h"
 
 namespace {
 
@@ -49,8 +49,19 @@ void describe(const char *values[4], const char *host) {
 
 #if defined(PK_HOST_OCTAVE)
 // The docstring is the help text, as for every module (gateway.h).
-DEFUN_DLD(pairkernels_version, args, nargout, pk::kModuleHelp) {
-    pk::Call call{args, nargout, NDArray()};
+namespace {
+// The help text `help pairkernels_version` shows, from the file the build names.
+const char kHelp[] =
+#if defined(PK_HELP_TEXT)
+#include PK_HELP_TEXT
+#else
+    ""
+#endif
+    ;
+}  // namespace
+
+DEFUN_DLD(pairkernels_version, args, nargout, kHelp) {
+    pk::Call call{args, nargout, NDArray(), false, {}};
     pk::Gateway gw("pairkernels_version", kArgNames, NARGS, call);  // refuses a second output
     const char *values[4];
     describe(values, "native");

@@ -147,7 +147,7 @@ struct ShiftIn<2> {
         const double out = v[1];
         v2 b;
         pk::simd::broadcast(b, x);
-        v = __builtin_shufflevector(v, b, 2, 0);
+        pk::simd::shuffle<2, 0>(v, v, b);
         return out;
     }
 };
@@ -158,7 +158,7 @@ struct ShiftIn<4> {
         const double out = v[3];
         v4 b;
         pk::simd::broadcast(b, x);
-        v = __builtin_shufflevector(v, b, 4, 0, 1, 2);
+        pk::simd::shuffle<4, 0, 1, 2>(v, v, b);
         return out;
     }
 };
@@ -169,7 +169,7 @@ struct ShiftIn<8> {
         const double out = v[7];
         v8 b;
         pk::simd::broadcast(b, x);
-        v = __builtin_shufflevector(v, b, 8, 0, 1, 2, 3, 4, 5, 6);
+        pk::simd::shuffle<8, 0, 1, 2, 3, 4, 5, 6>(v, v, b);
         return out;
     }
 };

@@ -58,7 +58,7 @@ constexpr int64_t kPollEvery = int64_t{1} << 24;
 // Lanes shift .. shift+L-1 of the concatenation lo:hi, for a constant shift in [0, L).
 template <int shift, class V, std::size_t... I>
 PK_INLINE void shifted(V &out, const V &lo, const V &hi, std::index_sequence<I...>) {
-    out = __builtin_shufflevector(lo, hi, (shift + static_cast<int>(I))...);
+    pk::simd::shuffle<(shift + static_cast<int>(I))...>(out, lo, hi);
 }
 
 struct Repeat {

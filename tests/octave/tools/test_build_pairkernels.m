@@ -19,7 +19,8 @@
 %!   assert (sort (built), sort ({fullfile(outdir, "pair_residual.oct"), fullfile(outdir, "clamped_pair_model_gap.oct")}));
 %!   ## every compile command carries the flags
 %!   compiles = regexp (log, '(?m)^\S*g\+\+ -c [^\n]*', "match");
-%!   assert (numel (compiles), 9);  # each module and pairkernels_version with gateway, cpu
+%!   ## the binding once (gateway, cpu, entry), each module with its installer, the version
+%!   assert (numel (compiles), 8);
 %!   assert (all (cellfun (@(c) ! isempty (strfind (c, " -ffp-contract=off")), compiles)));
 %!   assert (all (cellfun (@(c) ! isempty (strfind (c, " -fno-fast-math")), compiles)));
 %!   assert (all (cellfun (@(c) ! isempty (strfind (c, "-DPK_PROFILE_WINDOWS")), compiles)));
@@ -50,10 +51,11 @@
 %!   assert (fileparts (which ("pairkernels_version")), outdir);
 %!   assert (isempty (strfind (get_help_text ("pairkernels_version"), "%!")));
 %!   assert (exist (fullfile (outdir, "pairkernels_demo.m"), "file") == 2);
+%!   assert (exist (fullfile (outdir, "pairkernels_reference.m"), "file") == 2);
 %!   contents = fileread (fullfile (outdir, "Contents.m"));
 %!   listed = regexp (contents, '(?m)^%   (\w+) +- ', "tokens");
 %!   assert (cellfun (@(t) t{1}, listed, "UniformOutput", false), {"clamped_pair_model_gap", ...
-%!           "pair_residual", "pairkernels_version", "pairkernels_demo"});
+%!           "pair_residual", "pairkernels_version", "pairkernels_demo", "pairkernels_reference"});
 %!   signatures = jsondecode (fileread (fullfile (outdir, "functionSignatures.json")));
 %!   assert ({signatures.clamped_pair_model_gap.inputs.name},
 %!           {"N", "t", "P", "q", "W", "X", "K", "m"});
@@ -81,6 +83,15 @@
 %!   addpath (outdir);
 %!   assert (regexp (which ("pair_residual"), '\.oct$') > 0);
 %!   assert (pk_same_bits (pair_residual (args{:}), m));
+%!   ## the MEX build into a folder that holds the native module replaces it (Octave would take
+%!   ## the .oct first), and the other way round
+%!   evalc ("build_pairkernels ('outdir', outdir, 'modules', {'pair_residual'}, 'mex', true);");
+%!   assert (regexp (which ("pair_residual"), '\.mex$') > 0);
+%!   assert (! exist (fullfile (outdir, "pair_residual.oct"), "file"));
+%!   assert (pk_same_bits (pair_residual (args{:}), m));
+%!   evalc ("build_pairkernels ('outdir', outdir, 'modules', {'pair_residual'});");
+%!   assert (regexp (which ("pair_residual"), '\.oct$') > 0);
+%!   assert (! exist (fullfile (outdir, "pair_residual.mex"), "file"));
 %! unwind_protect_cleanup
 %!   rmpath (outdir);
 %!   clear pair_residual
@@ -88,6 +99,43 @@
 %!   if (exist (mexdir, "dir"))
 %!     rmdir (mexdir, "s");
 %!   endif
+%! end_unwind_protect
+
+%!test
+%! ## by default the modules go into pairkernels/ beside the script, whose help is the toolbox's
+%! ## Contents.m with its dated version line (not a function of that name, as mex/ gave Octave's
+%! ## mex); the script runs from a copy of the tree, so the tree itself is left as it is
+%! copy = [outdir "-tree"];
+%! mkdir (copy);
+%! here = pwd ();
+%! unwind_protect
+%!   for d = {"kernels", "gateway", "simd", "toolbox", "tools"}
+%!     copyfile (fullfile (root, d{1}), fullfile (copy, d{1}));
+%!   endfor
+%!   for f = {"build_pairkernels.m", "CMakeLists.txt", "NEWS"}
+%!     copyfile (fullfile (root, f{1}), copy);
+%!   endfor
+%!   addpath (copy);
+%!   cd (copy);                    # the copy's script, not the one of the folder the suite runs in
+%!   clear build_pairkernels
+%!   assert (which ("build_pairkernels"), fullfile (copy, "build_pairkernels.m"));
+%!   evalc ("build_pairkernels ('modules', {'pair_matrix_step'});");
+%!   folder = fullfile (copy, "pairkernels");
+%!   assert (exist (fullfile (folder, "pair_matrix_step.oct"), "file") > 0);
+%!   addpath (folder);
+%!   assert (fileparts (which ("pair_matrix_step")), folder);
+%!   shown = evalc ("help pairkernels");
+%!   assert (! isempty (strfind (shown, "pairkernels  Bit-exact kernels")), shown);
+%!   assert (! isempty (regexp (shown, 'Version \d+\.\d+\.\d+ \d\d-[A-Z][a-z]{2}-\d{4}', "once")),
+%!           shown);
+%!   assert (! isempty (regexp (shown, '(?m)^\s+pair_matrix_step\s+- ', "once")), shown);
+%! unwind_protect_cleanup
+%!   cd (here);
+%!   rmpath (fullfile (copy, "pairkernels"));
+%!   rmpath (copy);
+%!   clear build_pairkernels pair_matrix_step pairkernels_version
+%!   confirm_recursive_rmdir (false, "local");
+%!   rmdir (copy, "s");
 %! end_unwind_protect
 
 %!test
