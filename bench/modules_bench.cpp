@@ -124,15 +124,16 @@ Case make_case(const pktest::ModuleInfo &m, const std::string &profile, int64_t 
     return c;
 }
 
-// The table's benchmark sizes of every module form, each in the first profile its line names.
+// The table's benchmark sizes of every module form, each in the first profile its line names:
+// of the distinct builds, those of a form's other profiles (the same source compiled once more
+// for another profile) are left out.
 std::vector<Case> cases() {
     std::vector<Case> c;
-    std::vector<std::string> seen;
-    for (const char *profile : {"linux", "windows", "macos"})
-        for (const pktest::ModuleInfo &m : pktest::catalog(profile)) {
-            if (m.profiles.front() != profile) continue;
-            for (const pktest::BenchSize &s : m.bench) c.push_back(make_case(m, profile, s.N, s.K));
-        }
+    for (const pktest::ModuleBuild &b : pktest::module_builds()) {
+        if (b.module->profiles.front() != b.profile) continue;
+        for (const pktest::BenchSize &s : b.module->bench)
+            c.push_back(make_case(*b.module, b.profile, s.N, s.K));
+    }
     return c;
 }
 
@@ -463,7 +464,6 @@ int main(int argc, char **argv) {
     Collector collector;
     const double load_before = load_average();
     benchmark::RunSpecifiedBenchmarks(&collector);
-    benchmark::Shutdown();
     summarise(collector, all, dir, repetitions, load_before);
     return 0;
 }

@@ -114,21 +114,22 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     // Load every module before fuzzing starts, so that their coverage counters are known from
     // the first input on.
     const char *only = std::getenv("PK_FUZZ_MODULE");
-    for (const char *profile : {"linux", "windows", "macos"})
-        for (const pktest::ModuleInfo &m : pktest::catalog(profile))
-            if (only == nullptr || m.name == only) pktest::module(m.name, profile);
+    for (const pktest::ModuleBuild &b : pktest::module_builds())
+        if (only == nullptr || b.module->name == only) pktest::module(b.module->name, b.profile);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     Input in(data, size);
-    static const char *const profiles[] = {"linux", "windows", "macos"};
-    const std::string profile = profiles[in.byte() % 3];
-    const std::vector<pktest::ModuleInfo> &all = pktest::catalog(profile);
+    // A profile and a module; a module compiled once runs in its first profile's build.
+    const std::string &requested = pktest::profiles()[in.byte() % pktest::profiles().size()];
+    const std::vector<pktest::ModuleInfo> &all = pktest::catalog(requested);
     const uint8_t pick = in.byte();
-    const pktest::ModuleInfo *chosen = &all[pick % all.size()];
-    if (const char *only = std::getenv("PK_FUZZ_MODULE")) chosen = &pktest::find_module(profile, only);
-    const pktest::ModuleInfo &m = *chosen;
+    const char *only = std::getenv("PK_FUZZ_MODULE");
+    const pktest::ModuleBuild &build =
+        pktest::module_build(requested, only ? std::string(only) : all[pick % all.size()].name);
+    const std::string &profile = build.profile;
+    const pktest::ModuleInfo &m = *build.module;
 
     // Sizes first (arrays are shaped around them), then the argument list.
     const double N = size_value(in), K = size_value(in), r = size_value(in), t = element_value(in);

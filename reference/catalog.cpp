@@ -111,8 +111,7 @@ std::vector<ModuleInfo> parse_table(const std::string &text, const std::string &
         std::string profiles, rows, cols, token;
         if (!(fields >> m.name >> m.folder >> profiles >> rows >> cols))
             bad("line of " + m.name + " has too few fields");
-        m.profiles = profiles == "all" ? std::vector<std::string>{"linux", "windows", "macos"}
-                                       : split(profiles, ',');
+        m.profiles = profiles == "all" ? pktest::profiles() : split(profiles, ',');
         m.rows = Expr(rows);
         m.cols = Expr(cols);
         bool fields_begun = false;
@@ -133,6 +132,8 @@ std::vector<ModuleInfo> parse_table(const std::string &text, const std::string &
                     if (nk.size() != 2) bad(m.name + ": bench size " + size + " is not N,K");
                     m.bench.push_back({std::stoll(nk[0]), std::stoll(nk[1])});
                 }
+            } else if (key == "octave") {
+                // the Octave benchmark's sizes (bench/octave/run_bench.m reads them)
             } else if (key == "reads") {
                 m.reads = Expr(value);
             } else if (key == "stores") {
@@ -160,6 +161,38 @@ const ModuleInfo &find_module(const std::string &profile, const std::string &nam
     for (const ModuleInfo &m : catalog(profile))
         if (m.name == name) return m;
     throw std::invalid_argument("no module " + name);
+}
+
+const std::vector<std::string> &profiles() {
+    static const std::vector<std::string> all{"linux", "windows", "macos"};
+    return all;
+}
+
+const std::vector<ModuleBuild> &module_builds() {
+    static const std::vector<ModuleBuild> builds = [] {
+        std::vector<ModuleBuild> out;
+        for (const ModuleInfo &m : catalog(profiles().front())) {
+            // A line naming every profile is the module's only one.
+            if (m.profiles.size() == profiles().size()) {
+                out.push_back({m.profiles.front(), &m});
+                continue;
+            }
+            for (const std::string &p : profiles()) out.push_back({p, &find_module(p, m.name)});
+        }
+        return out;
+    }();
+    return builds;
+}
+
+const ModuleBuild &module_build(const std::string &profile, const std::string &name) {
+    const ModuleBuild *first = nullptr;
+    for (const ModuleBuild &b : module_builds()) {
+        if (b.module->name != name) continue;
+        if (b.profile == profile) return b;
+        if (first == nullptr) first = &b;
+    }
+    if (first == nullptr) throw std::invalid_argument("no module " + name);
+    return *first;
 }
 
 std::vector<const mxArray *> pointers(const std::vector<pkhost::Array> &args) {

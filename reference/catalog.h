@@ -76,6 +76,27 @@ struct ModuleInfo {
 const std::vector<ModuleInfo> &catalog(const std::string &profile);
 const ModuleInfo &find_module(const std::string &profile, const std::string &name);
 
+// The platform profiles, in the table's order of precedence: a module's first profile is the
+// first of these its lines name.
+const std::vector<std::string> &profiles();
+
+// A distinct build of a module: the profile whose module file is called, and the module's form
+// there.
+struct ModuleBuild {
+    std::string profile;
+    const ModuleInfo *module;
+};
+
+// Every distinct build once, in the table's order: each module in its first profile, and a module
+// whose form differs between profiles (more than one table line; it is compiled once per profile)
+// in each other profile too. Every other module is compiled once and the same object linked into
+// every profile's module file, so its first profile's file tests all of them.
+const std::vector<ModuleBuild> &module_builds();
+
+// The distinct build that a call of `name` in `profile` runs: that profile's, or the module's
+// first profile's where the module is compiled once.
+const ModuleBuild &module_build(const std::string &profile, const std::string &name);
+
 // Arguments of a valid call: sizes as given, t = `t`, m = -`t`, arrays of exactly the required
 // length filled with pktest::awkward_values(seed, special), each array from its own seed.
 std::vector<pkhost::Array> valid_call(const ModuleInfo &m, const Sizes &s, double t, uint64_t seed,

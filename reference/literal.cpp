@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <stdexcept>
+#include <string>
 
 namespace pkliteral {
 
@@ -65,6 +66,7 @@ void pair_scatter_reciprocal(int32_t N, int32_t K, const double *P, double *R) {
     }
 }
 
+// The scatter form (windows and macos profiles).
 void item_pair_scatter(int32_t N, int32_t K, int32_t r, const double *W, double *S) {
     const int64_t n = N, kw = K;
     if (K > 0)
@@ -80,7 +82,8 @@ void item_pair_scatter(int32_t N, int32_t K, int32_t r, const double *W, double 
     }
 }
 
-void item_pair_tensor(int32_t N, double *E) {
+// The difference-tensor form (linux profile).
+void item_pair_scatter(int32_t N, double *E) {
     if (N <= 0) return;
     const int64_t n = N;
     for (int64_t p = 0; p < n * n * n; ++p) E[p] = 0.0;
@@ -168,7 +171,7 @@ void transformed_pair_vector_sum(int32_t N, int32_t K, double t, const double *A
 }
 
 void pair_inner_product_residual(int32_t N, const double *P, const double *W, const double *X,
-                                 double *R, int32_t K) {
+                                 int32_t K, double *R) {
     if (N <= 0) return;
     const int64_t n = N, kw = K;
     for (int64_t i = 0; i < n; ++i)
@@ -179,8 +182,11 @@ void pair_inner_product_residual(int32_t N, const double *P, const double *W, co
         }
 }
 
-void clamped_pair_model_gap(int32_t N, double t, const double *P, const double *q, const double *W,
-                            const double *X, double *R, int32_t K, double bound) {
+namespace {
+
+// Both forms of clamped_pair_model_gap, clamping at `bound`.
+void clamped_gap(int32_t N, double t, const double *P, const double *q, const double *W,
+                 const double *X, int32_t K, double bound, double *R) {
     if (N <= 0) return;
     const int64_t n = N, kw = K;
     for (int64_t i = 0; i < n; ++i)
@@ -194,8 +200,22 @@ void clamped_pair_model_gap(int32_t N, double t, const double *P, const double *
         }
 }
 
+}  // namespace
+
+// The linux and macos form clamps at +0.0.
+void clamped_pair_model_gap(int32_t N, double t, const double *P, const double *q, const double *W,
+                            const double *X, int32_t K, double *R) {
+    clamped_gap(N, t, P, q, W, X, K, 0.0, R);
+}
+
+// The windows form clamps at -m.
+void clamped_pair_model_gap(int32_t N, double t, const double *P, const double *q, const double *W,
+                            const double *X, int32_t K, double m, double *R) {
+    clamped_gap(N, t, P, q, W, X, K, -m, R);
+}
+
 void pair_residual(int32_t N, const double *P, const double *q, const double *W, const double *X,
-                   double *R, int32_t K) {
+                   int32_t K, double *R) {
     if (N <= 0) return;
     const int64_t n = N, kw = K;
     for (int64_t i = 0; i < n; ++i)
@@ -225,136 +245,59 @@ int32_t size_of(const mxArray *a) {
     return static_cast<int32_t>(v);
 }
 
-// One call's arguments, found by their names in the module's catalogue entry.
+// One call's arguments, read by their positions in the module's table line.
 class Call {
 public:
-    Call(const pktest::ModuleInfo &m, const std::vector<const mxArray *> &args)
-        : m_(m), args_(args) {
-        if (args.size() < m.args.size())
-            throw std::invalid_argument(m.name + ": " + std::to_string(m.args.size()) +
-                                        " arguments needed");
-    }
-    bool has(const char *name) const { return m_.has(name); }
-    int32_t size(const char *name) const { return size_of(arg(name)); }
-    double real(const char *name) const { return mxGetScalar(arg(name)); }
-    const double *array(const char *name) const { return mxGetPr(arg(name)); }
+    explicit Call(const std::vector<const mxArray *> &args) : args_(args) {}
+    int32_t size(std::size_t p) const { return size_of(args_[p]); }
+    double real(std::size_t p) const { return mxGetScalar(args_[p]); }
+    const double *array(std::size_t p) const { return mxGetPr(args_[p]); }
 
 private:
-    const mxArray *arg(const char *name) const {
-        for (std::size_t p = 0; p < m_.args.size(); ++p)
-            if (m_.args[p].name == name) return args_[p];
-        throw std::invalid_argument(m_.name + " has no argument " + name);
-    }
-    const pktest::ModuleInfo &m_;
     const std::vector<const mxArray *> &args_;
 };
 
-using Binder = Bound (*)(const Call &);
-
+// A table line's literal: the module, its form's name, its argument count and its binder.
 struct Literal {
     const char *module;
-    Binder bind;
+    const char *form;
+    std::size_t arguments;
+    Bound (*bind)(const Call &);
 };
 
 const Literal kLiterals[] = {
-    {"pair_difference_blocks",
-     [](const Call &c) -> Bound {
-         return [N = c.size("N"), K = c.size("K"), X = c.array("X")](double *o) {
-             pair_difference_blocks(N, K, X, o);
-         };
-     }},
-    {"item_squared_norms",
-     [](const Call &c) -> Bound {
-         return [N = c.size("N"), K = c.size("K"), X = c.array("X")](double *o) {
-             item_squared_norms(N, K, X, o);
-         };
-     }},
-    {"repeated_vector_sum",
-     [](const Call &c) -> Bound {
-         return [N = c.size("N"), K = c.size("K"), a = c.array("A"), b = c.array("B")](double *o) {
-             repeated_vector_sum(N, K, a, b, o);
-         };
-     }},
-    {"pair_difference_vectors",
-     [](const Call &c) -> Bound {
-         return [N = c.size("N"), K = c.size("K"), X = c.array("X")](double *o) {
-             pair_difference_vectors(N, K, X, o);
-         };
-     }},
-    {"pair_scatter_reciprocal",
-     [](const Call &c) -> Bound {
-         return [N = c.size("N"), K = c.size("K"), P = c.array("P")](double *o) {
-             pair_scatter_reciprocal(N, K, P, o);
-         };
-     }},
-    // The scatter form reads pair vectors W; the difference-tensor form only N.
-    {"item_pair_scatter",
-     [](const Call &c) -> Bound {
-         if (!c.has("W")) return [N = c.size("N")](double *o) { item_pair_tensor(N, o); };
-         return [N = c.size("N"), K = c.size("K"), r = c.size("r"), W = c.array("W")](double *o) {
-             item_pair_scatter(N, K, r, W, o);
-         };
-     }},
-    {"item_net_balance",
-     [](const Call &c) -> Bound {
-         return [N = c.size("N"), a = c.array("A")](double *o) { item_net_balance(N, a, o); };
-     }},
-    {"item_closed_form_update",
-     [](const Call &c) -> Bound {
-         return [N = c.size("N"), K = c.size("K"), t = c.real("t"), U = c.array("U"),
-                 V = c.array("V"), W = c.array("W"), x = c.array("x"), d = c.array("d"),
-                 Z = c.array("Z")](double *o) {
-             item_closed_form_update(N, K, t, U, V, W, x, d, Z, o);
-         };
-     }},
-    {"pair_difference_operator",
-     [](const Call &c) -> Bound {
-         return [N = c.size("N")](double *o) { pair_difference_operator(N, o); };
-     }},
-    {"transformed_pair_vector_sum",
-     [](const Call &c) -> Bound {
-         return [N = c.size("N"), K = c.size("K"), t = c.real("t"), a = c.array("A"),
-                 b = c.array("B"), v = c.array("v"), W = c.array("W"),
-                 M = c.array("M")](double *o) {
-             transformed_pair_vector_sum(N, K, t, a, b, v, W, M, o);
-         };
-     }},
-    {"pair_inner_product_residual",
-     [](const Call &c) -> Bound {
-         return [N = c.size("N"), P = c.array("P"), W = c.array("W"), X = c.array("X"),
-                 K = c.size("K")](double *o) { pair_inner_product_residual(N, P, W, X, o, K); };
-     }},
-    // The form with the argument m clamps at -m, the others at +0.0.
-    {"clamped_pair_model_gap",
-     [](const Call &c) -> Bound {
-         const double bound = c.has("m") ? -c.real("m") : 0.0;
-         return [N = c.size("N"), t = c.real("t"), P = c.array("P"), q = c.array("q"),
-                 W = c.array("W"), X = c.array("X"), K = c.size("K"), bound](double *o) {
-             clamped_pair_model_gap(N, t, P, q, W, X, o, K, bound);
-         };
-     }},
-    {"pair_residual",
-     [](const Call &c) -> Bound {
-         return [N = c.size("N"), P = c.array("P"), q = c.array("q"), W = c.array("W"),
-                 X = c.array("X"), K = c.size("K")](double *o) {
-             pair_residual(N, P, q, W, X, o, K);
-         };
-     }},
-    {"pair_matrix_step",
-     [](const Call &c) -> Bound {
-         return [N = c.size("N"), t = c.real("t"), P = c.array("P"), Q = c.array("Q")](double *o) {
-             pair_matrix_step(N, t, P, Q, o);
-         };
-     }},
+#include "pk_literal_binders.inc"
 };
 
 }  // namespace
 
 Bound bind(const pktest::ModuleInfo &m, const std::vector<const mxArray *> &args) {
-    const Call call(m, args);
+    if (args.size() < m.args.size())
+        throw std::invalid_argument(m.name + ": " + std::to_string(m.args.size()) +
+                                    " arguments needed");
     for (const Literal &l : kLiterals)
-        if (m.name == l.module) return l.bind(call);
+        if (m.name == l.module && m.form == l.form) {
+            if (l.arguments != m.args.size())
+                throw std::invalid_argument(m.name + ": the entry is not the table's line");
+            return l.bind(Call(args));
+        }
     throw std::invalid_argument("no literal reference of " + m.name);
+}
+
+std::vector<double> result(const pktest::ModuleInfo &m, const std::vector<const mxArray *> &args) {
+    const Bound literal = bind(m, args);
+    pktest::Sizes s;
+    for (std::size_t p = 0; p < m.args.size(); ++p) {
+        const std::string &name = m.args[p].name;
+        if (m.args[p].kind != pktest::Kind::Size) continue;
+        (name == "N" ? s.N : name == "K" ? s.K : s.r) = size_of(args[p]);
+    }
+    const pktest::Shape shape = m.shape(s);
+    if (shape.rows < 0 || shape.cols < 0)
+        throw std::invalid_argument(m.name + ": a negative result dimension");
+    std::vector<double> out(static_cast<std::size_t>(shape.rows * shape.cols), 0.0);
+    literal(out.data());
+    return out;
 }
 
 }  // namespace pkliteral

@@ -13,8 +13,9 @@ function ok = pairkernels_demo(moddir)
 %   of a NaN are not reproducible). Then it calls every module once on a small example, in the
 %   form of this build's profile (pairkernels_version), and shows one error.
 %
-%   MODDIR, if given, is added to the path first (a folder of built modules). OK is true when
-%   every stage agreed.
+%   MODDIR, if given, is added to the path first (a folder of built modules); without it the
+%   modules are those on the path, or else those beside the demo itself. OK is true when every
+%   stage agreed.
 %
 %   Example:
 %     pairkernels_demo
@@ -23,6 +24,9 @@ function ok = pairkernels_demo(moddir)
 
 if nargin >= 1
     addpath(moddir);
+elseif isempty(which('pair_residual'))
+    % Not on the path yet: the modules of a build folder lie beside the demo.
+    addpath(fileparts(mfilename('fullpath')));
 end
 info = pairkernels_version();
 

@@ -8,9 +8,11 @@ function toolbox_files(root, outdir, profile, files, names)
 %   ROOT is the source tree, OUTDIR the folder that receives the files, PROFILE the build's
 %   platform behaviour ('linux', 'windows' or 'macos'). FILES lists what to write (default
 %   {'Contents.m', 'functionSignatures.json'}):
-%     Contents.m               what `help <folder>` lists: every module with the first line of
-%                              its help, by subsystem, then pairkernels_version and
-%                              pairkernels_demo
+%     Contents.m               what `help <folder>` lists: the release and its date (MATLAB's
+%                              "% Version 0.1.0 09-Dec-2026" line, the date from the release's
+%                              heading in NEWS), every module with the first line of its
+%                              help, by subsystem, then pairkernels_version,
+%                              pairkernels_demo and pairkernels_reference
 %     functionSignatures.json  MATLAB's argument hints and tab completion: for every module the
 %                              form PROFILE builds, its arguments by position with their kinds
 %                              and the descriptions of its help text
@@ -28,7 +30,7 @@ modules = read_table(root, profile);
 if nargin >= 5
     modules = modules(ismember({modules.name}, names));
 end
-extras = {'pairkernels_version', 'pairkernels_demo'};
+extras = {'pairkernels_version', 'pairkernels_demo', 'pairkernels_reference'};
 for k = 1:numel(files)
     switch files{k}
         case 'Contents.m'
@@ -46,29 +48,11 @@ end
 % The table's lines of PROFILE, one struct each: name, folder, args (names), kinds ('size',
 % 'real' or an array's length), help (the module's help block), in the table's order.
 function modules = read_table(root, profile)
-lines = regexp(fileread(fullfile(root, 'kernels', 'modules.txt')), '\r?\n', 'split');
 modules = struct('name', {}, 'folder', {}, 'args', {}, 'kinds', {}, 'help', {});
-for k = 1:numel(lines)
-    if isempty(regexp(lines{k}, '^[a-z]', 'once'))
-        continue
-    end
-    f = regexp(strtrim(lines{k}), '\s+', 'split');
-    if ~strcmp(f{3}, 'all') && ~any(strcmp(regexp(f{3}, ',', 'split'), profile))
-        continue
-    end
-    args = {};
-    kinds = {};
-    for a = f(6:end)
-        if any(a{1} == '=')
-            break
-        end
-        colon = find(a{1} == ':', 1);
-        args{end + 1} = a{1}(1:colon - 1); %#ok<AGROW>
-        kinds{end + 1} = a{1}(colon + 1:end); %#ok<AGROW>
-    end
-    help = help_block(fullfile(root, 'kernels', f{2}, [f{1} '.m']));
-    modules(end + 1) = struct('name', f{1}, 'folder', f{2}, 'args', {args}, ...
-                              'kinds', {kinds}, 'help', {help}); %#ok<AGROW>
+for m = module_table(root, profile)
+    help = help_block(fullfile(root, 'kernels', m.folder, [m.name '.m']));
+    modules(end + 1) = struct('name', m.name, 'folder', m.folder, 'args', {m.args}, ...
+                              'kinds', {m.kinds}, 'help', {help}); %#ok<AGROW>
 end
 end
 
@@ -136,9 +120,23 @@ t = regexp(fileread(fullfile(root, 'CMakeLists.txt')), ...
 v = t{1};
 end
 
+% The release's date from its heading in NEWS ("pairkernels 0.1.0 (2026-12-09)"), as MATLAB's
+% Contents.m writes it: 09-Dec-2026. A release without a dated heading there is refused.
+function d = release_date(root, version)
+t = regexp(fileread(fullfile(root, 'NEWS')), ['(?m)^pairkernels ' ...
+           regexprep(version, '\.', '\\.') ' \((\d{4})-(\d{2})-(\d{2})\)'], 'tokens', 'once');
+if isempty(t)
+    error('pairkernels:toolbox:noDate', ...
+          'NEWS has no heading "pairkernels %s (YYYY-MM-DD)" for this release.', version);
+end
+months = {'Jan', 'Feb', 'Mar', 'Apr', 'May', 'Jun', 'Jul', 'Aug', 'Sep', 'Oct', 'Nov', 'Dec'};
+d = sprintf('%s-%s-%s', t{3}, months{str2double(t{2})}, t{1});
+end
+
 function write_contents(root, file, modules, extras)
+version = version_of(root);
 out = {'% pairkernels  Bit-exact kernels over items and their ordered pairs.', ...
-       ['% Version ' version_of(root)], '%'};
+       ['% Version ' version ' ' release_date(root, version)], '%'};
 folder = '';
 for k = 1:numel(modules)
     m = modules(k);
@@ -151,7 +149,7 @@ for k = 1:numel(modules)
     end
     out{end + 1} = sprintf('%%   %-28s - %s', m.name, summary(m.help, m.name)); %#ok<AGROW>
 end
-out{end + 1} = '% Version and demo';
+out{end + 1} = '% Version, demo and reference';
 for k = 1:numel(extras)
     help = help_block(fullfile(root, 'toolbox', [extras{k} '.m']));
     out{end + 1} = sprintf('%%   %-28s - %s', extras{k}, summary(help, extras{k})); %#ok<AGROW>
@@ -176,13 +174,14 @@ for k = 1:numel(modules)
     end
     out{end + 1} = [' ' m.name]; %#ok<AGROW>
 end
-out{end + 1} = 'Version and demo';
+out{end + 1} = 'Version, demo and reference';
 out{end + 1} = [' ' strjoin(extras, ' ')];
 write_lines(file, out);
 end
 
 % MATLAB's function signatures: sizes and reals are numeric scalars, arrays doubles; every
-% argument is required. The version function takes nothing; the demo an optional folder.
+% argument is required. The version function takes nothing; the demo an optional folder; the
+% reference a module's name, then that module's arguments.
 function write_signatures(root, file, modules)
 out = {'{', '  "_schemaVersion": "1.0.0",'};
 for k = 1:numel(modules)
@@ -212,9 +211,29 @@ out = [out, signature('pairkernels_demo', ...
     {['      {"name": "moddir", "kind": "ordered", "type": "folder", ' ...
       '"purpose": "folder of the modules, added to the path"}']}, ...
     {'      {"name": "ok", "type": "logical", "purpose": "every stage agreed bit for bit"}'})];
+names = unique_names(modules);
+reference_help = help_block(fullfile(root, 'toolbox', 'pairkernels_reference.m'));
+out = [out, signature('pairkernels_reference', ...
+    {sprintf(['      {"name": "module", "kind": "required", "type": ["char", "choices={%s}"], ' ...
+              '"repeating": false, "purpose": "the name of a module"}'], ...
+             strjoin(strcat('''', names, ''''), ',')), ...
+     ['      {"name": "args", "kind": "ordered", "type": "numeric", "repeating": true, ' ...
+      '"purpose": "the module''s own arguments"}']}, ...
+    {sprintf('      {"name": "R", "type": "double", "purpose": "%s"}', ...
+             json_text(summary(reference_help, 'pairkernels_reference')))})];
 out{end} = out{end}(1:end - 1);  % no comma after the last function
 out{end + 1} = '}';
 write_lines(file, out);
+end
+
+% The modules' names, each once, in the table's order.
+function names = unique_names(modules)
+names = {};
+for k = 1:numel(modules)
+    if ~any(strcmp(modules(k).name, names))
+        names{end + 1} = modules(k).name; %#ok<AGROW>
+    end
+end
 end
 
 function lines = signature(name, inputs, outputs)

@@ -7,9 +7,14 @@
 ##   octave-cli run_bench.m MEX_DIR NATIVE_DIR FLOOR_DIR OUT_CSV [LABEL [REPS]]
 ##
 ## MEX_DIR and NATIVE_DIR hold the linux-profile modules (build/octave, build/oct); the
-## windows-profile builds beside them (build/octave-windows, build/oct-windows) supply
-## item_pair_scatter's scatter form when present. Writes one CSV row per case to OUT_CSV; LABEL
-## names the run's memory settings.
+## windows-profile builds beside them (build/octave-windows, build/oct-windows) supply the forms
+## the linux profile lacks (item_pair_scatter's scatter form) when present. Writes one CSV row per
+## case to OUT_CSV; LABEL names the run's memory settings.
+##
+## The cases come from the module table (kernels/modules.txt): every form with an octave= field
+## is timed at each of its sizes, its arguments built from the table's (sizes N and K, r = N/2,
+## t = 0.75, arrays of the table's lengths); its expression is the function ex_<module> (or
+## ex_<module>_<form>) below, which called without arguments describes itself.
 1;
 
 ## Median per-call times of the functions FS, timed in rounds: in every round each function runs
@@ -49,14 +54,17 @@ function x = values (n, seed)
   x = (0.5 + rand (n, 1)) .* sign (rand (n, 1) - 0.5);
 endfunction
 
-function c = add_case (c, name, form, label, args, expr, note, has_floor)
-  c(end+1) = struct ("name", name, "form", form, "label", label, "args", {args},
-                     "expr", expr, "note", note, "has_floor", has_floor);
+## What an expression function says of itself, called without arguments: the expression in
+## short, and whether the case is timed against the floors (not where the module's time is its
+## arithmetic, which no floor bounds).
+function d = describe (note, has_floor)
+  d = struct ("note", note, "has_floor", has_floor);
 endfunction
 
 ## ---- Vectorized Octave equivalents ----------------------------------------------------------
 
 function R = ex_pair_difference_blocks (N, K, X)
+  if (nargin == 0) R = describe ("differences placed by an ndgrid index", true); return; endif
   Xm = reshape (X, K, N);
   V = reshape (Xm, K, 1, N) - reshape (Xm, K, N, 1);        # V(k, i, j) = X(k, j) - X(k, i)
   [kk, ii, jj] = ndgrid (0:K-1, 0:N-1, 0:N-1);
@@ -65,15 +73,25 @@ function R = ex_pair_difference_blocks (N, K, X)
 endfunction
 
 function q = ex_item_squared_norms (N, K, X)
+  if (nargin == 0) q = describe ("sum(X.^2, 1).'", true); return; endif
   q = sum (reshape (X, K, N) .^ 2, 1).';
 endfunction
 
+## K = 1 forms the sum once, as the expression does; larger K that many times over (calibration
+## work).
+function C = ex_repeated_vector_sum (N, K, A, B)
+  if (nargin == 0) C = describe ("A + B (once; the module forms it K times)", true); return; endif
+  C = A + B;
+endfunction
+
 function D = ex_pair_difference_vectors (N, K, X)
+  if (nargin == 0) D = describe ("reshape(X,K,1,N) - reshape(X,K,N,1)", true); return; endif
   Xm = reshape (X, K, N);
   D = reshape (reshape (Xm, K, 1, N) - reshape (Xm, K, N, 1), [], 1);
 endfunction
 
 function R = ex_pair_scatter_reciprocal (N, K, P)
+  if (nargin == 0) R = describe ("loop over items: 1 ./ (G*G.') (no vectorized form without a paged product)", false); return; endif
   Pm = reshape (P, K, N, N);                                 # Pm(:, q, p) is pair (p, q)
   R = zeros (K, K, N);
   for i = 1:N
@@ -83,22 +101,26 @@ function R = ex_pair_scatter_reciprocal (N, K, P)
   R = R(:);
 endfunction
 
-function S = ex_item_pair_scatter (N, K, r, W)
+function S = ex_item_pair_scatter_scatter (N, K, r, W)
+  if (nargin == 0) S = describe ("G*G.' of the pairs (i, r)", false); return; endif
   G = reshape (reshape (W, K, N, N)(:, r+1, :), K, N);       # the pairs (i, r)
   S = G * G.';
 endfunction
 
-function E = ex_item_pair_tensor (N)
+function E = ex_item_pair_scatter_tensor (N)
+  if (nargin == 0) E = describe ("reshape(I,N,1,N) - reshape(I,N,N,1)", true); return; endif
   I = eye (N);
   E = reshape (reshape (I, N, 1, N) - reshape (I, N, N, 1), N*N, N);
 endfunction
 
 function y = ex_item_net_balance (N, A)
+  if (nargin == 0) y = describe ("sum(A,1).' - sum(A,2)", true); return; endif
   Am = reshape (A, N, N);
   y = sum (Am, 1).' - sum (Am, 2);
 endfunction
 
 function y = ex_item_closed_form_update (N, K, t, U, V, W, x, d, Z)
+  if (nargin == 0) y = describe ("row/column sums, W.*Z summed twice", true); return; endif
   Um = reshape (U, N, N);  Vm = reshape (V, N, N);
   WZ = reshape (W, K, N, N) .* reshape (Z, K, N);            # (k, b, a) for the pair (a, b)
   p = reshape (sum (sum (WZ, 1), 2), N, 1);
@@ -109,11 +131,13 @@ function y = ex_item_closed_form_update (N, K, t, U, V, W, x, d, Z)
 endfunction
 
 function D = ex_pair_difference_operator (N)
+  if (nargin == 0) D = describe ("reshape(I,1,N,N) - reshape(I,N,1,N)", true); return; endif
   I = eye (N);
   D = reshape (reshape (I, 1, N, N) - reshape (I, N, 1, N), N*N, N);
 endfunction
 
 function R = ex_transformed_pair_vector_sum (N, K, t, A, B, v, W, M)
+  if (nargin == 0) R = describe ("sum(W.*H, 3), then sum(M.*S, 2)", false); return; endif
   H = ((1/t) * reshape (A, N, N) + reshape (B, N, N)) - (v - v.');
   S = sum (reshape (W, K, N, N) .* reshape (H, 1, N, N), 3);    # K-by-N, column i is item i's sum
   R = reshape (sum (reshape (M, K, K, N) .* reshape (S, 1, K, N), 2), [], 1);
@@ -124,82 +148,67 @@ function s = inner_products (N, K, W, X)
 endfunction
 
 function R = ex_pair_inner_product_residual (N, P, W, X, K)
+  if (nargin == 0) R = describe ("P - sum(W.*X)", true); return; endif
   R = P - reshape (inner_products (N, K, W, X), [], 1);
 endfunction
 
 function R = ex_clamped_pair_model_gap (N, t, P, q, W, X, K)
+  if (nargin == 0) R = describe ("G = ... - P/t; G(G > 0) = 0", true); return; endif
   G = ((inner_products (N, K, W, X) + q) - q.') - reshape (P, N, N) / t;
   G(G > 0) = 0;
   R = G(:);
 endfunction
 
 function R = ex_pair_residual (N, P, q, W, X, K)
+  if (nargin == 0) R = describe ("P - ((sum(W.*X) + q) - q.')", true); return; endif
   R = reshape (reshape (P, N, N) - ((inner_products (N, K, W, X) + q) - q.'), [], 1);
 endfunction
 
 function R = ex_pair_matrix_step (N, t, P, Q)
+  if (nargin == 0) R = describe ("P + t*Q", true); return; endif
   R = P + t * Q;
 endfunction
 
 ## ---- Cases ----------------------------------------------------------------------------------
 
-function c = cases (has_windows)
+function c = cases (root, has_windows)
   c = struct ("name", {}, "form", {}, "label", {}, "args", {}, "expr", {}, "note", {},
-              "has_floor", {});
-  t = 0.75;
-  N = 2000; K = 8;
-  P = values (N*N, 1); Q = values (N*N, 2); q = values (N, 3); W = values (N*N*K, 4);
-  X = values (N*K, 5);
-  lab = sprintf ("N=%d K=%d", N, K);
-  c = add_case (c, "item_net_balance", "", sprintf ("N=%d", N), {N, P},
-                @ex_item_net_balance, "sum(A,1).' - sum(A,2)", true);
-  c = add_case (c, "item_closed_form_update", "", lab, {N, K, t, P, Q, W, q, values(N, 6), X},
-                @ex_item_closed_form_update, "row/column sums, W.*Z summed twice", true);
-  c = add_case (c, "pair_matrix_step", "", sprintf ("N=%d", N), {N, t, P, Q},
-                @ex_pair_matrix_step, "P + t*Q", true);
-  c = add_case (c, "pair_residual", "", lab, {N, P, q, W, X, K},
-                @ex_pair_residual, "P - ((sum(W.*X) + q) - q.')", true);
-  c = add_case (c, "pair_inner_product_residual", "", lab, {N, P, W, X, K},
-                @ex_pair_inner_product_residual, "P - sum(W.*X)", true);
-  c = add_case (c, "clamped_pair_model_gap", "", lab, {N, t, P, q, W, X, K},
-                @ex_clamped_pair_model_gap, "G = ... - P/t; G(G > 0) = 0", true);
-  clear P Q W;
-  N = 1000; K = 8;
-  c = add_case (c, "transformed_pair_vector_sum", "", sprintf ("N=%d K=%d", N, K),
-                {N, K, t, values(N*N, 7), values(N*N, 8), values(N, 9), values(N*N*K, 10), ...
-                 values(N*K*K, 11)},
-                @ex_transformed_pair_vector_sum, "sum(W.*H, 3), then sum(M.*S, 2)", false);
-  c = add_case (c, "pair_difference_vectors", "", sprintf ("N=%d K=%d", N, K),
-                {N, K, values(N*K, 12)}, @ex_pair_difference_vectors,
-                "reshape(X,K,1,N) - reshape(X,K,N,1)", true);
-  N = 300; K = 32;
-  c = add_case (c, "pair_scatter_reciprocal", "", sprintf ("N=%d K=%d", N, K),
-                {N, K, values(N*N*K, 13)}, @ex_pair_scatter_reciprocal,
-                "loop over items: 1 ./ (G*G.') (no vectorized form without a paged product)", false);
-  if (has_windows)
-    N = 2000; K = 64;
-    c = add_case (c, "item_pair_scatter", "scatter", sprintf ("N=%d K=%d", N, K),
-                  {N, K, N/2, values(N*N*K, 14)}, @ex_item_pair_scatter,
-                  "G*G.' of the pairs (i, r)", false);
-  endif
-  N = 1000000; K = 8;
-  c = add_case (c, "item_squared_norms", "", sprintf ("N=%d K=%d", N, K),
-                {N, K, values(N*K, 15)}, @ex_item_squared_norms, "sum(X.^2, 1).'", true);
-  ## K = 1 forms the sum once, as the expression does; K = 4 four times over (calibration work)
-  for K = [1 4]
-    c = add_case (c, "repeated_vector_sum", "", sprintf ("N=%d K=%d", N, K),
-                  {N, K, values(N, 16), values(N, 17)}, @(N, K, A, B) A + B,
-                  "A + B (once; the module forms it K times)", true);
+              "has_floor", {}, "in_linux", {});
+  seed = 0;
+  for m = module_table (root)
+    if (! isfield (m.keys, "octave"))
+      continue;
+    endif
+    form = "";
+    if (isfield (m.keys, "form")) form = m.keys.form; endif
+    ## the linux builds, or the windows ones for a form the linux profile lacks
+    in_linux = any (strcmp (m.profiles, "linux"));
+    if (! in_linux && ! (has_windows && any (strcmp (m.profiles, "windows"))))
+      continue;
+    endif
+    expr = str2func (["ex_" m.name ifelse_text(isempty (form), "", ["_" form])]);
+    d = expr ();
+    for size = strsplit (m.keys.octave, ";")
+      NK = str2double (strsplit (size{1}, ","));
+      [N, K] = deal (NK(1), NK(2));
+      args = cell (1, numel (m.args));
+      for p = 1:numel (m.args)
+        switch (m.kinds{p})
+          case "size"
+            args{p} = struct ("N", N, "K", K, "r", N/2).(m.args{p});
+          case "real"
+            args{p} = 0.75;
+          otherwise
+            args{p} = values (str2func (["@(N, K) " m.kinds{p}]) (N, K), ++seed);
+        endswitch
+      endfor
+      label = sprintf ("N=%d", N);
+      if (any (strcmp (m.args, "K"))) label = sprintf ("N=%d K=%d", N, K); endif
+      c(end+1) = struct ("name", m.name, "form", form, "label", label, "args", {args},
+                         "expr", expr, "note", d.note, "has_floor", d.has_floor,
+                         "in_linux", in_linux);
+    endfor
   endfor
-  N = 200;
-  c = add_case (c, "pair_difference_operator", "", sprintf ("N=%d", N), {N},
-                @ex_pair_difference_operator, "reshape(I,1,N,N) - reshape(I,N,1,N)", true);
-  c = add_case (c, "item_pair_scatter", "tensor", sprintf ("N=%d", N), {N},
-                @ex_item_pair_tensor, "reshape(I,N,1,N) - reshape(I,N,N,1)", true);
-  N = 100; K = 4;
-  c = add_case (c, "pair_difference_blocks", "", sprintf ("N=%d K=%d", N, K),
-                {N, K, values(N*K, 18)}, @ex_pair_difference_blocks,
-                "differences placed by an ndgrid index", true);
 endfunction
 
 function s = ifelse_text (condition, yes, no)
@@ -230,6 +239,8 @@ if (numel (args) >= 5) label = args{5}; endif
 reps = 7;
 if (numel (args) >= 6) reps = str2double (args{6}); endif
 addpath (args{3});
+root = fileparts (fileparts (fileparts (mfilename ("fullpathext"))));
+addpath (fullfile (root, "tools"));
 has_windows = exist (fullfile (windows (dirs.mex), "item_pair_scatter.mex"), "file") > 0 ...
               && exist (fullfile (windows (dirs.native), "item_pair_scatter.oct"), "file") > 0;
 
@@ -253,11 +264,11 @@ stage = tempname ();
 mkdir (stage);
 addpath (stage);
 k = 0;
-for c = cases (has_windows)
+for c = cases (root, has_windows)
   k++;
   a = c.args;
   [mexdir, nativedir] = deal (dirs.mex, dirs.native);
-  if (strcmp (c.form, "scatter"))         # the scatter form lives in the windows builds
+  if (! c.in_linux)                       # a form of the windows builds
     [mexdir, nativedir] = deal (windows (mexdir), windows (nativedir));
   endif
   copy = sprintf ("pkbench_mex_%d", k);

@@ -73,28 +73,6 @@
 %!  x(mod (k, 31) == 0) = 5e-324;
 %!endfunction
 
-%!function y = plain (n, K, t, U, V, W, x, d, Z)
-%!  y = zeros (max (n, 0), 1);
-%!  g = 1 / ((2*n * t + 1) - t * 2);
-%!  for i = 0:n-1
-%!    cu = 0; ru = 0; cv = 0; rv = 0; p = 0; q = 0; e = 0;
-%!    for j = 0:n-1
-%!      cu = cu + U(i*n + j + 1);
-%!      ru = ru + U(j*n + i + 1);
-%!      cv = cv + V(i*n + j + 1);
-%!      rv = rv + V(j*n + i + 1);
-%!      for k = 0:K-1
-%!        p = p + W((i*n + j)*K + k + 1) * Z(j*K + k + 1);
-%!        q = q + W((j*n + i)*K + k + 1) * Z(i*K + k + 1);
-%!      endfor
-%!      if (j != i)
-%!        e = e + x(j + 1);
-%!      endif
-%!    endfor
-%!    y(i + 1) = (((d(i + 1) + ru) - cu) + t * (((((2 * e) + rv) - cv) - q) + p)) * g;
-%!  endfor
-%!endfunction
-
 %!test
 %! y = item_closed_form_update (2, 1, 0.5, [0 1; 2 0], zeros (2), [1 2 3 4], [1 2], [0 0], [1 1]);
 %! same (y, [0.25; 1.25]);
@@ -107,7 +85,8 @@
 %!       s = 10*n + K;
 %!       args = {awkward(n*n, s), awkward(n*n, s+1), awkward(n*n*K, s+2), awkward(n, s+3), ...
 %!               awkward(n, s+4), awkward(n*K, s+5)};
-%!       same (item_closed_form_update (n, K, t, args{:}), plain (n, K, t, args{:}));
+%!       same (item_closed_form_update (n, K, t, args{:}),
+%!             pairkernels_reference ("item_closed_form_update", n, K, t, args{:}));
 %!     endfor
 %!   endfor
 %! endfor

@@ -74,27 +74,6 @@
 %!  x(mod (k, 31) == 0) = 5e-324;
 %!endfunction
 
-%!function R = plain (n, K, t, A, B, v, W, M)
-%!  R = zeros (max (n*K, 0), 1);
-%!  r = 1 / t;
-%!  for i = 0:n-1
-%!    s = zeros (K, 1);
-%!    for j = 0:n-1
-%!      h = (r * A(j*n + i + 1) + B(j*n + i + 1)) - (v(i + 1) - v(j + 1));
-%!      for k = 1:K
-%!        s(k) = h * W((j*n + i)*K + k) + s(k);
-%!      endfor
-%!    endfor
-%!    for k = 1:K
-%!      acc = 0;
-%!      for l = 1:K
-%!        acc = acc + s(l) * M(i*K*K + (l-1)*K + k);
-%!      endfor
-%!      R(i*K + k) = acc;
-%!    endfor
-%!  endfor
-%!endfunction
-
 %!test
 %! W = pair_difference_vectors (2, 2, [1 4; 2 8]);
 %! M = [1 0 0 1 2 0 0 2];
@@ -113,7 +92,8 @@
 %!       s = n + 3*K;
 %!       args = {awkward(n*n, s), awkward(n*n, s+1), awkward(n, s+2), awkward(n*n*K, s+3), ...
 %!               awkward(n*K*K, s+4)};
-%!       same (transformed_pair_vector_sum (n, K, t, args{:}), plain (n, K, t, args{:}));
+%!       same (transformed_pair_vector_sum (n, K, t, args{:}),
+%!             pairkernels_reference ("transformed_pair_vector_sum", n, K, t, args{:}));
 %!     endfor
 %!   endfor
 %! endfor

@@ -79,30 +79,6 @@
 %!  x(mod (k, 31) == 0) = 5e-324;
 %!endfunction
 
-%!function S = plain_scatter (n, k, r, W)
-%!  S = zeros (k, k);
-%!  for a = 0:k-1
-%!    for b = 0:k-1
-%!      s = 0;
-%!      for i = 0:n-1
-%!        p = W((i*n + r)*k + a + 1) * W((i*n + r)*k + b + 1);
-%!        s = s + p;
-%!      endfor
-%!      S(b + 1, a + 1) = s;
-%!    endfor
-%!  endfor
-%!endfunction
-
-%!function E = plain_tensor (n)
-%!  E = zeros (n*n, n);
-%!  for i = 0:n-1
-%!    for j = [0:i-1, i+1:n-1]
-%!      E(j*n + i + 1, i + 1) = 1;
-%!      E(j*n + j + 1, i + 1) = -1;
-%!    endfor
-%!  endfor
-%!endfunction
-
 %!function fails_with (mnemonic, varargin)
 %!  try
 %!    item_pair_scatter (varargin{:});
@@ -117,7 +93,7 @@
 %! ## difference-tensor form
 %! same (item_pair_scatter (2), [0 -1; 0 1; 1 0; -1 0]);
 %! for n = [0 1 3 4 7]
-%!   same (item_pair_scatter (n), plain_tensor (n));
+%!   same (item_pair_scatter (n), pairkernels_reference ("item_pair_scatter", n));
 %! endfor
 %! same (item_pair_scatter (2, "ignored", {}), [0 -1; 0 1; 1 0; -1 0]);
 %! fails_with ("notScalar", [1 2]);
@@ -132,7 +108,8 @@
 %!   for k = [1 2 3 5]
 %!     W = awkward (n*n*k, 5*n + k);
 %!     for r = unique ([0, fix(n/2), n-1])
-%!       same (item_pair_scatter (n, k, r, reshape (W, k, n*n)), plain_scatter (n, k, r, W));
+%!       same (item_pair_scatter (n, k, r, reshape (W, k, n*n)),
+%!             pairkernels_reference ("item_pair_scatter", n, k, r, W));
 %!     endfor
 %!   endfor
 %! endfor

@@ -57,17 +57,6 @@
 %!  x(mod (k, 31) == 0) = 5e-324;
 %!endfunction
 
-%!function R = plain (n, k, X)
-%!  R = zeros (n*n, n*k);
-%!  for i = 0:n-1
-%!    for j = 0:n-1
-%!      for c = 0:k-1
-%!        R(i*n + j + 1, j*k + c + 1) = X(j*k + c + 1) - X(i*k + c + 1);
-%!      endfor
-%!    endfor
-%!  endfor
-%!endfunction
-
 %!test
 %! same (pair_difference_blocks (2, 2, [1 4; 2 8]), [0 0 0 0; 0 0 3 6; -3 -6 0 0; 0 0 0 0]);
 %! same (pair_difference_blocks (0, 3, []), zeros (0, 0));
@@ -78,7 +67,8 @@
 %! for n = [1 2 3 5]
 %!   for k = [1 2 3]
 %!     X = awkward (n*k, 10*n + k);
-%!     same (pair_difference_blocks (n, k, reshape (X, k, n)), plain (n, k, X));
+%!     same (pair_difference_blocks (n, k, reshape (X, k, n)),
+%!           pairkernels_reference ("pair_difference_blocks", n, k, X));
 %!   endfor
 %! endfor
 

@@ -59,17 +59,6 @@
 %!  x(mod (k, 31) == 0) = 5e-324;
 %!endfunction
 
-%!function D = plain (n, K, X)
-%!  D = zeros (n*n*K, 1);
-%!  for i = 0:n-1
-%!    for j = 0:n-1
-%!      for k = 0:K-1
-%!        D((i*n + j)*K + k + 1) = X(i*K + k + 1) - X(j*K + k + 1);
-%!      endfor
-%!    endfor
-%!  endfor
-%!endfunction
-
 %!test
 %! same (pair_difference_vectors (2, 2, [1 4; 2 8]), [0; 0; -3; -6; 3; 6; 0; 0]);
 %! same (pair_difference_vectors (3, 0, []), zeros (0, 1));
@@ -79,7 +68,8 @@
 %! for n = [1 2 3 5 9]
 %!   for K = [1 2 3 4 7]
 %!     X = awkward (n*K, 3*n + K);
-%!     same (pair_difference_vectors (n, K, reshape (X, K, n)), plain (n, K, X));
+%!     same (pair_difference_vectors (n, K, reshape (X, K, n)),
+%!           pairkernels_reference ("pair_difference_vectors", n, K, X));
 %!   endfor
 %! endfor
 

@@ -63,22 +63,6 @@
 %!  x(mod (k, 31) == 0) = 5e-324;
 %!endfunction
 
-%!function R = plain (n, K, P)
-%!  R = zeros (K*K*n, 1);
-%!  for i = 0:n-1
-%!    for a = 0:K-1
-%!      for b = 0:K-1
-%!        s = 0;
-%!        for j = 0:n-1
-%!          base = (j*n + i)*K;
-%!          s = s + P(base + a + 1) * P(base + b + 1);
-%!        endfor
-%!        R((i*K + a)*K + b + 1) = 1 / s;
-%!      endfor
-%!    endfor
-%!  endfor
-%!endfunction
-
 %!test
 %! D = pair_difference_vectors (2, 2, [1 4; 2 8]);
 %! same (pair_scatter_reciprocal (2, 2, D), [1/9; 1/18; 1/18; 1/36; 1/9; 1/18; 1/18; 1/36]);
@@ -91,7 +75,8 @@
 %! for n = [1 2 3 6 33]
 %!   for K = [1 2 3 5 8]
 %!     P = awkward (n*n*K, n + 2*K);
-%!     same (pair_scatter_reciprocal (n, K, reshape (P, K, n*n)), plain (n, K, P));
+%!     same (pair_scatter_reciprocal (n, K, reshape (P, K, n*n)),
+%!           pairkernels_reference ("pair_scatter_reciprocal", n, K, P));
 %!   endfor
 %! endfor
 

@@ -1,5 +1,5 @@
-// Many threads calling every module at once through the stand-in host get the bits one thread
-// gets: the modules keep no state and the host keeps each call's state to its own thread.
+// Many threads calling every module build at once through the stand-in host get the bits one
+// thread gets: the modules keep no state and the host keeps each call's state to its own thread.
 #include <atomic>
 #include <thread>
 
@@ -18,18 +18,16 @@ struct Case {
 TEST(Concurrency, EveryModuleFromEightThreadsGivesTheSingleThreadBits) {
     std::vector<Case> cases;
     uint64_t seed = 1;
-    for (const char *profile : {"linux", "windows"}) {
-        for (const pktest::ModuleInfo &m : pktest::catalog(profile)) {
-            for (pktest::Sizes s : {pktest::Sizes{7, 3, 2}, pktest::Sizes{13, 5, 12}}) {
-                Case c;
-                c.module = &pktest::module(m.name, profile);
-                c.label = std::string(profile) + "/" + m.name;
-                c.args = pktest::valid_call(m, s, 0.75, seed++);
-                pkhost::CallResult r = c.module->call(pktest::pointers(c.args));
-                ASSERT_FALSE(r.failed) << c.label << ": " << r.message;
-                c.expected = pktest::result_values(r);
-                cases.push_back(std::move(c));
-            }
+    for (const pktest::ModuleBuild &b : pktest::module_builds()) {
+        for (pktest::Sizes s : {pktest::Sizes{7, 3, 2}, pktest::Sizes{13, 5, 12}}) {
+            Case c;
+            c.module = &pktest::module(b.module->name, b.profile);
+            c.label = b.profile + "/" + b.module->name;
+            c.args = pktest::valid_call(*b.module, s, 0.75, seed++);
+            pkhost::CallResult r = c.module->call(pktest::pointers(c.args));
+            ASSERT_FALSE(r.failed) << c.label << ": " << r.message;
+            c.expected = pktest::result_values(r);
+            cases.push_back(std::move(c));
         }
     }
 

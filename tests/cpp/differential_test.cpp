@@ -1,14 +1,17 @@
-// Every module against its literal reference (reference/literal.cpp), bit for bit, on random inputs
-// with NaN, infinities, signed zeros and subnormals, through every kernel variant: the linux
-// profile's module files with the kernels' choice capped at each instruction-set level in turn
-// (a level this machine lacks is reported as skipped), and the windows and macos profiles for the
-// modules whose form differs there, in every variant too. Sizes are chosen to cover the
-// remainders of blocked and vectorized loops (odd N and K, N and K below a vector width) as well
-// as widths up to 600 for the per-item scatter modules.
+// Every distinct module build (pktest::module_builds: every module in the linux profile, the two
+// compiled per profile in each profile) against its literal reference (reference/literal.cpp), bit
+// for bit, on random inputs with NaN, infinities, signed zeros and subnormals, through every kernel
+// variant: the module files with the kernels' choice capped at each instruction-set level in turn
+// (a level this machine lacks is reported as skipped). Sizes are chosen to cover the remainders of
+// blocked and vectorized loops (odd N and K, N and K below a vector width) as well as widths up to
+// 600 for the per-item scatter modules. The step t takes its special values (signed zeros,
+// infinities, NaN, subnormal and huge) on the small sizes, the bound m all of its values on all.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "literal.h"
@@ -30,17 +33,29 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
+const double kInf = std::numeric_limits<double>::infinity();
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
 struct Shape {
     int64_t N, K;
 };
 
-// Item counts and widths: tiny ones, odd ones around vector widths, a negative width, a few
-// hundred items, and widths up to 600. Each module form takes those whose arrays and result
-// together hold at most kMaxElements doubles (so N^3 results stop near N = 131, and pair
-// vectors near N = 300), and its valid result shapes; one without a width K takes each N once.
-const Shape kShapes[] = {{1, 1},  {2, 3},   {3, 0},   {5, -3},   {7, 5},   {17, 8},
-                         {33, 8}, {40, 64}, {64, 1},  {64, 3},   {97, 0},  {131, 13},
+// Item counts and widths: tiny ones, a single item with several components, odd ones around
+// vector widths, a negative width, a few hundred items, and widths up to 600. Each module form
+// takes those whose arrays and result together hold at most kMaxElements doubles (so N^3 results
+// stop near N = 131, and pair vectors near N = 300), and its valid result shapes; one without a
+// width K takes each N once.
+const Shape kShapes[] = {{1, 1},   {1, 5},   {2, 3},   {3, 0},   {3, 3},    {5, -3},
+                         {7, 5},   {9, 2},   {13, 6},  {16, 1},  {17, 8},   {31, 2},
+                         {33, 8},  {40, 64}, {64, 1},  {64, 3},  {97, 0},   {131, 13},
                          {300, 4}, {300, 8}, {1000, 3}, {5, 600}};
+
+// The step t of every call, and on inputs of at most kSmallElements pair elements the special
+// values too; the bound argument m, where a form has it, takes each of its values on every shape.
+const double kSteps[] = {0.75, -1.5e-3};
+const double kSpecialSteps[] = {0.0, -0.0, 1e-310, 1e300, kInf, -kInf, kNaN};
+const double kBounds[] = {-0.0, 0.0, 0.5, -2.0, 1e-300, kNaN};
+constexpr int64_t kSmallElements = 4000;
 constexpr int64_t kMaxElements = 2500000;
 
 std::vector<Shape> shapes(const pktest::ModuleInfo &m) {
@@ -76,77 +91,83 @@ struct Checked {
     int dispatched = 0;  // calls whose kernel chose a variant
 };
 
-// Calls `module` in each of the `builds` ("<profile>/<variant>") on the arguments of one shape
-// and compares every result with the literal reference's. `scalars` replaces arguments by
-// position with scalars. A call that chose a variant must have run the one its build asks for.
-void check_shape(const std::string &module, const std::string &profile,
-                 const std::vector<std::string> &builds, const Shape &shape, double t,
-                 uint64_t seed, Checked &checked,
-                 const std::vector<std::pair<std::size_t, double>> &scalars = {}) {
-    const pktest::ModuleInfo &info = pktest::find_module(profile, module);
+// Calls the module build `b` capped at `level` on the arguments of one shape, t = `t` and m = `m`,
+// and compares the result with the literal reference's. A call that chose a variant must have run
+// the one it was capped at.
+void check_shape(const pktest::ModuleBuild &b, int level, const Shape &shape, double t, double m,
+                 uint64_t seed, Checked &checked) {
+    const pktest::ModuleInfo &info = *b.module;
     pktest::Sizes s{scaled(shape.N, shape.K), shape.K, 0};
     s.r = s.N > 0 ? static_cast<int64_t>(seed % static_cast<uint64_t>(s.N)) : 0;
     const int64_t elements = s.N * s.N * std::max<int64_t>(s.K, 1);
     // Dense special values on small inputs; on large ones they would turn most sums into NaN.
-    const double special = elements > 4000 ? 0.002 : 0.1;
+    const double special = elements > kSmallElements ? 0.002 : 0.1;
     std::vector<pkhost::Array> args = pktest::valid_call(info, s, t, seed, special);
-    for (const auto &p : scalars) args[p.first] = pkhost::scalar(p.second);
+    for (std::size_t p = 0; p < info.args.size(); ++p)
+        if (info.args[p].name == "m") args[p] = pkhost::scalar(m);
     const std::vector<const mxArray *> ptrs = pktest::pointers(args);
+    const std::vector<double> expected = pkliteral::result(info, ptrs);
 
+    const std::string build = b.profile + "/" + pktest::simd_name(level);
+    SCOPED_TRACE(build + "/" + info.name + " N=" + std::to_string(s.N) + " K=" +
+                 std::to_string(s.K) + " r=" + std::to_string(s.r) + " t=" + std::to_string(t) +
+                 " m=" + std::to_string(m) + " seed=" + std::to_string(seed));
+    const pktest::Build &module = pktest::module(info.name, build);
+    pkhost::CallResult r = module.call(ptrs);
     const pktest::Shape result = info.shape(s);
-    std::vector<double> expected(static_cast<std::size_t>(result.rows * result.cols), 0.0);
-    pkliteral::bind(info, ptrs)(expected.data());
-
-    for (const std::string &build : builds) {
-        SCOPED_TRACE(build + "/" + module + " N=" + std::to_string(s.N) + " K=" +
-                     std::to_string(s.K) + " r=" + std::to_string(s.r) + " seed=" +
-                     std::to_string(seed));
-        const pktest::Build &b = pktest::module(module, build);
-        pkhost::CallResult r = b.call(ptrs);
-        ASSERT_TRUE(pktest::HasShape(r, result.rows, result.cols));
-        EXPECT_TRUE(pktest::SameBits(pktest::result_values(r), expected));
-        ++checked.calls;
-        if (r.simd_used >= 0) {
-            ++checked.dispatched;
-            EXPECT_EQ(r.simd_used, b.level()) << "the call ran another variant than its build's";
-        }
+    ASSERT_TRUE(pktest::HasShape(r, result.rows, result.cols));
+    EXPECT_TRUE(pktest::SameBits(pktest::result_values(r), expected));
+    ++checked.calls;
+    if (r.simd_used >= 0) {
+        ++checked.dispatched;
+        EXPECT_EQ(r.simd_used, module.level()) << "the call ran another variant than its build's";
     }
 }
 
-class Differential : public ::testing::TestWithParam<std::tuple<std::string, int>> {};
+// A distinct build, by its profile and module, and a variant level.
+using Param = std::tuple<std::string, std::string, int>;
+
+class Differential : public ::testing::TestWithParam<Param> {};
 
 TEST_P(Differential, MatchesTheLiteralReference) {
-    const std::string module = std::get<0>(GetParam());
-    const int level = std::get<1>(GetParam());
+    const pktest::ModuleBuild &b =
+        pktest::module_build(std::get<0>(GetParam()), std::get<1>(GetParam()));
+    const int level = std::get<2>(GetParam());
     if (level > pktest::machine_simd_level())
         GTEST_SKIP() << "this machine has no " << pktest::simd_name(level) << ": the "
                      << pktest::simd_name(level) << " kernel variants were not run";
-    const std::string build = "linux/" + pktest::simd_name(level);
-    const pktest::ModuleInfo &info = pktest::find_module("linux", module);
-    const bool has_t = info.has("t");
+    const pktest::ModuleInfo &info = *b.module;
+    std::vector<double> bounds{kNaN};  // unused where the form has no m
+    if (info.has("m")) bounds.assign(std::begin(kBounds), std::end(kBounds));
     Checked checked;
     uint64_t seed = 1;
-    for (char c : module) seed = seed * 31 + static_cast<unsigned char>(c);
+    for (char c : b.profile + info.name) seed = seed * 31 + static_cast<unsigned char>(c);
     for (const Shape &shape : shapes(info)) {
-        check_shape(module, "linux", {build}, shape, 0.75, seed++, checked);
-        if (has_t && shape.N >= 7)
-            check_shape(module, "linux", {build}, shape, -1.5e-3, seed++, checked);
+        std::vector<double> steps{kSteps[0]};
+        if (info.has("t") && shape.N >= 7) steps.push_back(kSteps[1]);
+        if (info.has("t") && shape.N * shape.N * std::max<int64_t>(shape.K, 1) <= kSmallElements)
+            steps.insert(steps.end(), std::begin(kSpecialSteps), std::end(kSpecialSteps));
+        for (double t : steps)
+            for (double m : bounds) check_shape(b, level, shape, t, m, seed++, checked);
     }
     EXPECT_GT(checked.calls, 0);
+    // The other profiles' builds are here for their kernels: some call must have reached one.
+    if (b.profile != pktest::profiles().front()) {
+        EXPECT_GT(checked.dispatched, 0);
+    }
 }
 
-std::vector<std::string> module_names() {
-    std::vector<std::string> names;
-    for (const pktest::ModuleInfo &m : pktest::catalog("linux")) names.push_back(m.name);
-    return names;
+std::vector<Param> params() {
+    std::vector<Param> all;
+    for (const pktest::ModuleBuild &b : pktest::module_builds())
+        for (int level = 0; level <= 2; ++level) all.emplace_back(b.profile, b.module->name, level);
+    return all;
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryModule, Differential,
-                         ::testing::Combine(::testing::ValuesIn(module_names()),
-                                            ::testing::Values(0, 1, 2)),
-                         [](const ::testing::TestParamInfo<std::tuple<std::string, int>> &p) {
-                             return std::get<0>(p.param) + "_" +
-                                    pktest::simd_name(std::get<1>(p.param));
+INSTANTIATE_TEST_SUITE_P(EveryModuleBuild, Differential, ::testing::ValuesIn(params()),
+                         [](const ::testing::TestParamInfo<Param> &p) {
+                             return std::get<0>(p.param) + "_" + std::get<1>(p.param) + "_" +
+                                    pktest::simd_name(std::get<2>(p.param));
                          });
 
 // The variant choice itself: a call that chooses a variant runs the widest the machine has, or
@@ -170,30 +191,6 @@ TEST(DifferentialVariants, CallsRunTheVariantTheirBuildAsksFor) {
                   .call(pktest::pointers(small))
                   .simd_used,
               -1);
-}
-
-// The scatter form of item_pair_scatter exists only in the windows and macos builds.
-TEST(DifferentialForms, ItemPairScatterScatterFormMatchesTheLiteralReference) {
-    for (const char *profile : {"windows", "macos"}) {
-        Checked checked;
-        uint64_t seed = 700;
-        for (const Shape &shape : shapes(pktest::find_module(profile, "item_pair_scatter")))
-            check_shape("item_pair_scatter", profile, pktest::variants(profile), shape, 0.75,
-                        seed++, checked);
-        EXPECT_GT(checked.dispatched, 0) << profile;
-    }
-}
-
-// The windows build's bound -m, with m of either zero sign (which decides the sign of a clamped
-// zero), positive, negative and NaN (nothing clamped).
-TEST(DifferentialForms, ClampedPairModelGapWithBoundArgumentMatchesTheLiteralReference) {
-    Checked checked;
-    uint64_t seed = 900;
-    for (const Shape &shape : shapes(pktest::find_module("windows", "clamped_pair_model_gap")))
-        for (double m : {-0.0, 0.0, 0.5, -2.0, std::nan("")})
-            check_shape("clamped_pair_model_gap", "windows", pktest::variants("windows"), shape,
-                        0.75, seed++, checked, {{7, m}});
-    EXPECT_GT(checked.dispatched, 0);
 }
 
 }  // namespace

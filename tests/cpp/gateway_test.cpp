@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "gateway.h"
+#include "host.h"
 #include "support.h"
 
 using pkhost::CallResult;

@@ -15,6 +15,11 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#if defined(_WIN32)
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "support.h"
 
@@ -36,7 +41,12 @@ struct ClosedFormCall {
 };
 
 #if defined(__GLIBC__)
+#if __GLIBC_PREREQ(2, 33)
 std::size_t heap_in_use() { return mallinfo2().uordblks; }
+#else
+// Older glibc (Debian 11) has only mallinfo, whose int fields suffice for the few MB here.
+std::size_t heap_in_use() { return static_cast<unsigned>(mallinfo().uordblks); }
+#endif
 #endif
 
 // item_closed_form_update takes 6*N doubles of scratch before it asks for its result; a host that
@@ -111,9 +121,15 @@ std::vector<char> file_bytes(const std::string &path) {
     return std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// Loads `bytes` as a module file; returns the loader's message, or "" when it loaded.
+// Loads `bytes` as a module file; returns the loader's message, or "" when it loaded. The file is
+// named for this process too: suites that run at once share the temporary folder.
 std::string load_error(const std::vector<char> &bytes, const std::string &name) {
-    const std::string path = ::testing::TempDir() + name;
+#if defined(_WIN32)
+    const int pid = _getpid();
+#else
+    const int pid = static_cast<int>(getpid());
+#endif
+    const std::string path = ::testing::TempDir() + std::to_string(pid) + "-" + name;
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -168,6 +184,28 @@ TEST(MachOLoader, RefusesWhatItCannotBindOrRun) {
     // Cut short: the tables end beyond the file.
     e = load_error(std::vector<char>(good.begin(), good.begin() + 2000), "short.bundle");
     EXPECT_NE(e.find("truncated"), std::string::npos) << e;
+}
+
+// A macOS bundle is run only by the Linux builds of its processor. Any other host refuses it,
+// as it refuses any file not of its own kind, naming the file, and goes on serving calls: the
+// Windows build hands it to LoadLibrary, the arm64 build's loader names the bundle's processor.
+TEST(MachOLoader, HostsThatCannotRunABundleRefuseIt) {
+    // The header of an x86_64 bundle with no load commands.
+    const uint32_t header[8] = {0xfeedfacf, 0x01000007, 3, 8, 0, 0, 0, 0};
+    std::vector<char> bytes(4096, 0);
+    std::memcpy(bytes.data(), header, sizeof header);
+    const std::string e = load_error(bytes, "header-only.mexmaci64");
+    EXPECT_NE(e.find("header-only.mexmaci64"), std::string::npos) << e;
+#if defined(_WIN32)
+    EXPECT_EQ(e.find("Mach-O bundle"), std::string::npos) << e;
+#elif defined(__aarch64__)
+    EXPECT_NE(e.find("Mach-O bundle is built for x86_64; this host runs arm64"), std::string::npos)
+        << e;
+#else
+    EXPECT_NE(e.find("Mach-O bundle has no segments"), std::string::npos) << e;
+#endif
+    auto N = pkhost::scalar(2);
+    EXPECT_TRUE(pktest::HasShape(pktest::module("pair_difference_operator").call({N.get()}), 4, 2));
 }
 
 }  // namespace

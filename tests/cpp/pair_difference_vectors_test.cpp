@@ -11,27 +11,17 @@ using pktest::SameBits;
 namespace {
 
 const char *const kName = "pair_difference_vectors";
-const char *const kProfiles[] = {"linux", "windows", "macos"};
 
-std::vector<double> reference(int n, int K, const std::vector<double> &X) {
-    std::vector<double> D;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j)
-            for (int k = 0; k < K; ++k) D.push_back(X[i * K + k] - X[j * K + k]);
-    return D;
+std::vector<pkhost::Array> args(double n, double K, const std::vector<double> &X) {
+    return pktest::arguments(pkhost::scalar(n), pkhost::scalar(K), pkhost::doubles(X));
 }
 
-CallResult call(double n, double K, const std::vector<double> &X,
-                const std::string &profile = "linux") {
-    auto a0 = pkhost::scalar(n);
-    auto a1 = pkhost::scalar(K);
-    auto a2 = pkhost::doubles(X);
-    return pktest::module(kName, profile).call({a0.get(), a1.get(), a2.get()});
+CallResult call(double n, double K, const std::vector<double> &X) {
+    return pktest::module(kName).call(pktest::pointers(args(n, K, X)));
 }
 
-std::vector<double> run(double n, double K, const std::vector<double> &X,
-                        const std::string &profile = "linux") {
-    CallResult r = call(n, K, X, profile);
+std::vector<double> run(double n, double K, const std::vector<double> &X) {
+    CallResult r = call(n, K, X);
     EXPECT_FALSE(r.failed) << r.id << ": " << r.message;
     return pktest::result_values(r);
 }
@@ -46,28 +36,16 @@ TEST(PairDifferenceVectors, WorkedExamples) {
     EXPECT_TRUE(std::isnan(d[0]) && std::isnan(d[1]));
 }
 
-TEST(PairDifferenceVectors, MatchesPlainLoopsInEveryProfile) {
-    // X has exactly N*K doubles: one read past its end faults on the guard page.
-    for (const char *profile : kProfiles)
-        for (int n : {1, 2, 3, 7, 12})
-            for (int K : {1, 2, 3, 5}) {
-                std::vector<double> X = pktest::awkward_values(n * K, 31 * n + K);
-                EXPECT_TRUE(SameBits(run(n, K, X, profile), reference(n, K, X)))
-                    << profile << " N = " << n << " K = " << K;
-            }
-}
-
 // Every kernel variant this machine runs (SSE2, AVX2 and AVX-512 where it has them), at widths that
 // reach K = 1 (whole registers of pairs, with a tail) and partial and overlapping blocks of
-// components.
+// components. X has exactly N*K doubles: one read past its end faults on the guard page.
 TEST(PairDifferenceVectors, EveryInstructionSetVariantMatchesPlainLoops) {
     for (const std::string &variant : pktest::variants("linux"))
         for (int n : {8, 13})
-            for (int K : {1, 2, 3, 4, 5, 7, 8, 9, 17}) {
-                std::vector<double> X = pktest::awkward_values(n * K, 41 * n + K);
-                EXPECT_TRUE(SameBits(run(n, K, X, variant), reference(n, K, X)))
+            for (int K : {1, 2, 3, 4, 5, 7, 8, 9, 17})
+                EXPECT_TRUE(pktest::MatchesLiteral(
+                    kName, variant, args(n, K, pktest::awkward_values(n * K, 41 * n + K))))
                     << variant << " N = " << n << " K = " << K;
-            }
 }
 
 TEST(PairDifferenceVectors, EmptyAndNegativeSizes) {

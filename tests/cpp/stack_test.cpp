@@ -44,11 +44,9 @@ void expect_same_on_small_stack(const std::string &profile, const std::string &n
 }
 
 TEST(SmallStack, EveryModuleAtModerateSizes) {
-    for (const char *profile : {"linux", "windows", "macos"}) {
-        for (const pktest::ModuleInfo &m : pktest::catalog(profile)) {
-            auto args = pktest::valid_call(m, pktest::Sizes{9, 4, 8}, -1.5, 42);
-            expect_same_on_small_stack(profile, m.name, pktest::pointers(args));
-        }
+    for (const pktest::ModuleBuild &b : pktest::module_builds()) {
+        auto args = pktest::valid_call(*b.module, pktest::Sizes{9, 4, 8}, -1.5, 42);
+        expect_same_on_small_stack(b.profile, b.module->name, pktest::pointers(args));
     }
 }
 

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <sstream>
 
+#include "literal.h"
+
 namespace pktest {
 
 ::testing::AssertionResult SameBits(const std::vector<double> &actual,
@@ -42,6 +44,34 @@ namespace pktest {
                                              << "), expected " << id;
     if (r.result) return ::testing::AssertionFailure() << "a failed call left a result";
     return ::testing::AssertionSuccess();
+}
+
+std::vector<double> literal_values(const std::string &module,
+                                   const std::vector<const mxArray *> &args,
+                                   const std::string &profile) {
+    return pkliteral::result(find_module(profile, module), args);
+}
+
+std::vector<double> literal_values(const std::string &module,
+                                   const std::vector<pkhost::Array> &args,
+                                   const std::string &profile) {
+    return literal_values(module, pointers(args), profile);
+}
+
+::testing::AssertionResult MatchesLiteral(const std::string &module, const std::string &build,
+                                          const std::vector<const mxArray *> &args) {
+    const pkhost::CallResult r = pktest::module(module, build).call(args);
+    const std::vector<double> expected =
+        literal_values(module, args, build.substr(0, build.find('/')));
+    if (r.failed)
+        return ::testing::AssertionFailure() << "call failed: " << r.id << ": " << r.message;
+    if (!r.result) return ::testing::AssertionFailure() << "no result stored in plhs[0]";
+    return SameBits(result_values(r), expected);
+}
+
+::testing::AssertionResult MatchesLiteral(const std::string &module, const std::string &build,
+                                          const std::vector<pkhost::Array> &args) {
+    return MatchesLiteral(module, build, pointers(args));
 }
 
 }  // namespace pktest

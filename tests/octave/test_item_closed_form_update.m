@@ -1,29 +1,5 @@
 ## item_closed_form_update in GNU Octave: exact values, the reciprocal factor, edge cases, errors.
 
-%!function y = ref (n, K, t, U, V, W, x, d, Z)
-%!  y = zeros (max (n, 0), 1);
-%!  g = 1 / ((double (int32 (2*n)) * t + 1) - t * 2);
-%!  for i = 0:n-1
-%!    cu = 0; ru = 0; cv = 0; rv = 0; p = 0; q = 0; e = 0;
-%!    for j = 0:n-1
-%!      cu = cu + U(i*n + j + 1);
-%!      ru = ru + U(j*n + i + 1);
-%!      cv = cv + V(i*n + j + 1);
-%!      rv = rv + V(j*n + i + 1);
-%!      for k = 0:K-1
-%!        p = p + W((i*n + j)*K + k + 1) * Z(j*K + k + 1);
-%!        q = q + W((j*n + i)*K + k + 1) * Z(i*K + k + 1);
-%!      endfor
-%!      if (j != i)
-%!        e = e + x(j + 1);
-%!      endif
-%!    endfor
-%!    a = (d(i + 1) + ru) - cu;
-%!    b = ((((2 * e) + rv) - cv) - q) + p;
-%!    y(i + 1) = (a + t * b) * g;
-%!  endfor
-%!endfunction
-
 %!test
 %! ## 46 * (1/3) and 25 * (1/3); 46/3 and 25/3 would end in ...334
 %! y = item_closed_form_update (2, 1, 1, [1 3; 2 4], [0 2; 1 0], [1 2 3 4], [10 20], [5 6], [1 1]);
@@ -39,8 +15,9 @@
 %! assert (pk_same_bits (item_closed_form_update (1, 1, 1e16, 1e16, 2.5, 3, 123, -3, -1.5), -Inf));
 %! ## N = 2, t = -0.5: the denominator is +0, every result infinite or NaN
 %! U = [1 -2; 3 4]; V = [0.5 7; -1 2]; W = [1 2 3 4]; x = [10 20]; d = [5 6]; Z = [1 -1];
-%! y = item_closed_form_update (2, 1, -0.5, U, V, W, x, d, Z);
-%! assert (pk_same_bits (y, ref (2, 1, -0.5, U, V, W, x, d, Z)));
+%! args = {2, 1, -0.5, U, V, W, x, d, Z};
+%! y = item_closed_form_update (args{:});
+%! assert (pk_same_bits (y, pairkernels_reference ("item_closed_form_update", args{:})));
 %! assert (all (isinf (y) | isnan (y)));
 
 %!test
@@ -63,8 +40,9 @@
 %!       U = pk_awkward (n*n, seed); V = pk_awkward (n*n, seed + 1);
 %!       W = pk_awkward (n*n*K, seed + 2); x = pk_awkward (n, seed + 3);
 %!       d = pk_awkward (n, seed + 4); Z = pk_awkward (n*K, seed + 5);
-%!       assert (pk_same_bits (item_closed_form_update (n, K, t, U, V, W, x, d, Z),
-%!                             ref (n, K, t, U, V, W, x, d, Z)));
+%!       args = {n, K, t, U, V, W, x, d, Z};
+%!       assert (pk_same_bits (item_closed_form_update (args{:}),
+%!                             pairkernels_reference ("item_closed_form_update", args{:})));
 %!     endfor
 %!   endfor
 %! endfor
@@ -72,8 +50,9 @@
 %!test
 %! ## K = 0 reads neither W nor Z; N = 0 reads nothing
 %! U = pk_awkward (9, 1); V = pk_awkward (9, 2); x = pk_awkward (3, 3); d = pk_awkward (3, 4);
-%! assert (pk_same_bits (item_closed_form_update (3, 0, 0.75, U, V, [], x, d, []),
-%!                       ref (3, 0, 0.75, U, V, [], x, d, [])));
+%! args = {3, 0, 0.75, U, V, [], x, d, []};
+%! assert (pk_same_bits (item_closed_form_update (args{:}),
+%!                       pairkernels_reference ("item_closed_form_update", args{:})));
 %! assert (pk_same_bits (item_closed_form_update (0, 2, 1, [], [], [], [], [], []), zeros (0, 1)));
 
 %!test

@@ -5,35 +5,6 @@
 %! global PAIRKERNELS_PROFILE
 %! scatter_form = any (strcmp (PAIRKERNELS_PROFILE, {"windows", "macos"}));
 
-%!function S = scatter_ref (n, k, r, W)
-%!  S = zeros (k, k);
-%!  for a = 0:k-1
-%!    for b = 0:k-1
-%!      s = 0;
-%!      for i = 0:n-1
-%!        p = W((i*n + r)*k + a + 1) * W((i*n + r)*k + b + 1);
-%!        s = s + p;
-%!      endfor
-%!      S(b + 1, a + 1) = s;
-%!    endfor
-%!  endfor
-%!endfunction
-
-%!function E = tensor_ref (n)
-%!  E = zeros (n*n, n);
-%!  for i = 0:n-1
-%!    for j = 0:n-1
-%!      for m = 0:n-1
-%!        if (m == i && m != j)
-%!          E(j*n + m + 1, i + 1) = 1;
-%!        elseif (m == j && m != i)
-%!          E(j*n + m + 1, i + 1) = -1;
-%!        endif
-%!      endfor
-%!    endfor
-%!  endfor
-%!endfunction
-
 ## ---- scatter form -------------------------------------------------------------------------
 
 %!test
@@ -55,7 +26,8 @@
 %!     n = s(1); k = s(2);
 %!     for r = 0:n-1
 %!       W = pk_awkward (((n-1)*n + r + 1)*k, 100*n + 10*k + r, 0.05);
-%!       assert (pk_same_bits (item_pair_scatter (n, k, r, W), scatter_ref (n, k, r, W)));
+%!       assert (pk_same_bits (item_pair_scatter (n, k, r, W),
+%!                             pairkernels_reference ("item_pair_scatter", n, k, r, W)));
 %!     endfor
 %!   endfor
 %! endif
@@ -98,7 +70,8 @@
 %!   assert (pk_same_bits (E(:), [0 0 1 -1 -1 1 0 0]'));
 %!   assert (pk_same_bits (item_pair_scatter (0), zeros (0)));
 %!   for n = [3 7 12]
-%!     assert (pk_same_bits (item_pair_scatter (n), tensor_ref (n)));
+%!     assert (pk_same_bits (item_pair_scatter (n),
+%!                           pairkernels_reference ("item_pair_scatter", n)));
 %!   endfor
 %!   ## only the first argument is read
 %!   assert (pk_same_bits (item_pair_scatter (2, 2, 1, 1:8), E));

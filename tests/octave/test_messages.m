@@ -5,7 +5,7 @@
 %!shared profile, catalog
 %! global PAIRKERNELS_PROFILE
 %! profile = PAIRKERNELS_PROFILE;
-%! catalog = pk_catalog (profile);
+%! catalog = pk_under_test ();
 
 %!function err = caught (fcn, varargin)
 %!  err = [];

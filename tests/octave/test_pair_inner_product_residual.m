@@ -1,18 +1,5 @@
 ## pair_inner_product_residual in GNU Octave: worked examples, plain-loop comparisons, errors.
 
-%!function R = ref (n, P, W, X, K)
-%!  R = zeros (max (n, 0)^2, 1);
-%!  for i = 0:n-1
-%!    for j = 0:n-1
-%!      s = 0;
-%!      for k = 0:K-1
-%!        s = s + W((i*n + j)*K + k + 1) * X(j*K + k + 1);
-%!      endfor
-%!      R(i*n + j + 1) = P(i*n + j + 1) - s;
-%!    endfor
-%!  endfor
-%!endfunction
-
 %!test
 %! ## the item vector is that of the second item j; pair (i, j) in row j, column i of P
 %! assert (pk_same_bits (pair_inner_product_residual (2, [10 30; 20 40], [1 1 1 1], [3 5], 1), [7; 15; 27; 35]));
@@ -32,7 +19,7 @@
 %!     seed = 500 + 100*n + K;
 %!     P = pk_awkward (n*n, seed); W = pk_awkward (n*n*K, seed+1); X = pk_awkward (n*K, seed+2);
 %!     assert (pk_same_bits (pair_inner_product_residual (n, reshape (P, n, n), reshape (W, K, n*n), reshape (X, K, n), K),
-%!                           ref (n, P, W, X, K)));
+%!                           pairkernels_reference ("pair_inner_product_residual", n, P, W, X, K)));
 %!   endfor
 %! endfor
 

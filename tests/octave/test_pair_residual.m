@@ -1,20 +1,5 @@
 ## pair_residual in GNU Octave: worked examples, plain-loop comparisons, shapes and errors.
 
-%!function R = ref (n, P, q, W, X, K)
-%!  R = zeros (max (n, 0)^2, 1);
-%!  for i = 0:n-1
-%!    for j = 0:n-1
-%!      s = 0;
-%!      for k = 0:K-1
-%!        s = s + W((i*n + j)*K + k + 1) * X(j*K + k + 1);
-%!      endfor
-%!      s = s + q(j+1);
-%!      s = s - q(i+1);
-%!      R(i*n + j + 1) = P(i*n + j + 1) - s;
-%!    endfor
-%!  endfor
-%!endfunction
-
 %!test
 %! ## pair (i, j) sits in row j, column i of an N-by-N P
 %! assert (pk_same_bits (pair_residual (2, [10 30; 20 40], [1 2], [1 1 1 1], [3 5], 1), [7; 14; 28; 35]));
@@ -36,7 +21,7 @@
 %!     P = pk_awkward (n*n, seed); q = pk_awkward (n, seed+1);
 %!     W = pk_awkward (n*n*K, seed+2); X = pk_awkward (n*K, seed+3);
 %!     assert (pk_same_bits (pair_residual (n, reshape (P, n, n), q, reshape (W, K, n*n), reshape (X, K, n), K),
-%!                           ref (n, P, q, W, X, K)));
+%!                           pairkernels_reference ("pair_residual", n, P, q, W, X, K)));
 %!   endfor
 %! endfor
 

@@ -23,6 +23,7 @@ cat "$work/log"
 # mkoctfile --verbose prints one "<compiler> -c ... <source> -o <object>" line per source.
 compiles=$(grep -E -c -- ' -c .*\.cpp -o ' "$work/log" || true)
 plain=$(grep -E -- ' -c .*\.cpp -o ' "$work/log" | grep -v -c -- '-ffp-contract=off' || true)
-sources=$(( $("$source/tools/modules.sh" names | wc -l) + 3 ))  # gateway, cpu, pairkernels_version
+# each module and its installer; gateway, cpu, entry; pairkernels_version
+sources=$(( 2 * $("$source/tools/modules.sh" names | wc -l) + 4 ))
 echo "package build: $compiles compiles ($sources sources), $plain without -ffp-contract=off"
 [ "$compiles" -eq "$sources" ] && [ "$plain" -eq 0 ]

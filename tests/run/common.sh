@@ -1,11 +1,10 @@
 # What the pkhost-run tests share (sourced): the runners of each host and float64 files.
 # Needs $root (the source tree), $build, $win and $arm (the build trees with the runners).
 
-# Runners by host; each takes MODULE_FILE OUT_FILE ARG...
+# Runners by host; each takes MODULE_FILE OUT_FILE ARG... The Windows one runs in the Wine session
+# that the suite runs in (tests/windows/wine_session.sh), and refuses to run outside one.
 run_linux() { "$build/pkhost-run" "$@"; }
-run_windows() {
-  "$root/tests/windows/wine.sh" "$win/wineprefix" /usr/lib/wine/wine64 "$win/bin/pkhost-run.exe" "$@"
-}
+run_windows() { "$root/tests/windows/wine.sh" "$win/bin/pkhost-run.exe" "$@"; }
 run_arm() { qemu-aarch64-static -L /usr/aarch64-linux-gnu "$arm/pkhost-run" "$@"; }
 
 # float64 values as little-endian bytes: f64 FILE HEXWORD...

@@ -4,8 +4,7 @@
 #   tests/run/pkhost_run.sh BUILD_DIR WIN_BUILD_DIR ARM_BUILD_DIR MAC_BUILD_DIR
 # The runners: BUILD_DIR/pkhost-run (x86-64 Linux), WIN_BUILD_DIR/bin/pkhost-run.exe (under
 # Wine), ARM_BUILD_DIR/pkhost-run (under QEMU). The module files: the release builds of Linux
-# (ELF, x86-64 and aarch64) and Windows (PE), and the macOS bundles (Mach-O, x86_64 and arm64;
-# the x86_64 ones through the Linux and the Windows runner).
+# (ELF, x86-64 and aarch64) and Windows (PE), and the macOS bundles (Mach-O, x86_64 and arm64).
 # Every module is called with the same arguments on each (file, runner) pair that can run it; the
 # results' shapes and elements must agree bit for bit (any NaN matching any NaN: which NaN an
 # invalid operation yields is the processor's), and agree with the stand-in-host ELF build of the
@@ -30,7 +29,6 @@ builds=(
   "arm     $arm/release/mexa64/%m.mexa64       linux"
   "windows $win/release/mexw64/%m.mexw64       windows"
   "linux   $mac/x86_64/%m.mexmaci64            macos"
-  "windows $mac/x86_64/%m.mexmaci64            macos"
   "arm     $mac/arm64/%m.mexmaca64             macos"
   "linux   $build/standin/linux/%m.mexa64      linux"
   "linux   $build/standin/windows/%m.mexa64    windows"
@@ -52,30 +50,29 @@ f64 "$work/a.bin" $(cat "$work/values.txt")
 f64 "$work/b.bin" $(tail -n +8 "$work/values.txt") $(head -n 7 "$work/values.txt")
 a="f:$work/a.bin" b="f:$work/b.bin"
 
-# Arguments of each module's call, N = 3 and K = 2 (arrays longer than needed are allowed).
-args_for() {
-  case $1 in
-    pair_difference_blocks | item_squared_norms | pair_difference_vectors) echo "s:3 s:2 $a" ;;
-    repeated_vector_sum) echo "s:3 s:2 $a $b" ;;
-    pair_scatter_reciprocal) echo "s:3 s:2 $a" ;;
-    item_pair_scatter) echo "s:3 s:2 s:1 $a" ;;
-    item_net_balance) echo "s:3 $a" ;;
-    item_closed_form_update) echo "s:3 s:2 s:0.75 $a $b $a $b $a $b" ;;
-    pair_difference_operator) echo "s:3" ;;
-    transformed_pair_vector_sum) echo "s:3 s:2 s:0.75 $a $b $a $b $a" ;;
-    pair_inner_product_residual) echo "s:3 $a $b $a s:2" ;;
-    # m = -0: the windows profile's bound is then +0, as in the others.
-    clamped_pair_model_gap) echo "s:3 s:-0.75 $a $b $a $b s:2 s:-0" ;;
-    pair_residual) echo "s:3 $a $b $a $b s:2" ;;
-    pair_matrix_step) echo "s:3 s:0.75 $a $b" ;;
-  esac
+# Arguments of a module's call in a profile, from the module table: N = 3, K = 2, r = 1, t = 0.75
+# and m = -0 (the windows form's bound -m is then +0, as in the other forms), the arrays
+# alternately a and b (each longer than any call needs, which is allowed).
+args_for() {  # args_for MODULE PROFILE
+  local arg out=() arrays=0
+  for arg in $(tools/modules.sh args "$1" "$2"); do
+    case $arg in
+      N:size) out+=(s:3) ;;
+      K:size) out+=(s:2) ;;
+      r:size) out+=(s:1) ;;
+      t:real) out+=(s:0.75) ;;
+      m:real) out+=(s:-0) ;;
+      *:size | *:real) echo "pkhost_run.sh: no value for argument $arg of $1" >&2; return 1 ;;
+      *) if [ $((arrays++ % 2)) -eq 0 ]; then out+=("$a"); else out+=("$b"); fi ;;
+    esac
+  done
+  echo "${out[@]}"
 }
 
-# The result of item_pair_scatter has another form in the linux profile: results are compared
-# within a form.
-form_of() {
-  if [ "$1" = item_pair_scatter ] && [ "$2" = linux ]; then echo tensor; else echo one; fi
-}
+# Results are compared among the forms of a module that have the same result shape in the table
+# (item_pair_scatter's tensor and scatter differ; clamped_pair_model_gap's two forms agree at
+# m = -0).
+form_of() { tools/modules.sh shape "$1" "$2" | tr ' ' '_'; }
 
 for m in $(tools/modules.sh names); do
   declare -A seen=()
@@ -84,7 +81,7 @@ for m in $(tools/modules.sh names); do
     file=${pattern//%m/$m}
     form=$(form_of "$m" "$profile")
     out="$work/$m.$runner.$profile.$(basename "$file").out"
-    printed=$("run_$runner" "$file" "$out" $(args_for "$m"))
+    printed=$("run_$runner" "$file" "$out" $(args_for "$m" "$profile"))
     status=$?
     if [ $status -ne 0 ]; then
       bad "$m: $runner $file exited $status: $printed"
@@ -125,7 +122,7 @@ f64 "$work/X.bin" 4008000000000000 4014000000000000
 : >"$work/empty.bin"
 printf 'abc' >"$work/odd.bin"
 for entry in "linux $build/release/mexa64 mexa64" "windows $win/release/mexw64 mexw64" \
-             "linux $mac/x86_64 mexmaci64" "windows $mac/x86_64 mexmaci64" \
+             "linux $mac/x86_64 mexmaci64" \
              "arm $mac/arm64 mexmaca64" "arm $arm/release/mexa64 mexa64"; do
   read -r runner dir ext <<<"$entry"
   residual=$dir/pair_residual.$ext

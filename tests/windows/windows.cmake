@@ -1,16 +1,26 @@
 # Test tooling of the Windows cross-build: Wine to run the test program, and the check of every
 # module DLL's binding.
 
-# The test program runs under Wine (tests/windows/wine.sh), in a prefix of its own inside the
-# build tree.
 find_program(PAIRKERNELS_WINE64 wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
 find_program(PAIRKERNELS_WINE64 wine64)
 if(NOT PAIRKERNELS_WINE64)
   message(WARNING "wine64 not found: the Windows tests cannot run (make test-windows installs it)")
   set(PAIRKERNELS_WINE64 /usr/lib/wine/wine64)
 endif()
-set(PAIRKERNELS_WINE bash ${CMAKE_CURRENT_LIST_DIR}/wine.sh ${PROJECT_BINARY_DIR}/wineprefix
-  ${PAIRKERNELS_WINE64})
+
+# A test NAME that runs the GoogleTest program PROGRAM once under Wine (tests/windows/
+# gtest_suite.sh), in a Wine session of the test's own (wine_session.sh): its prefix,
+# wineprefix-NAME in the build tree, is created on the first run; its server is started for the
+# test and ended with it. Nothing is listed under Wine when ctest starts, and no test meets a
+# server that another left behind.
+function(pairkernels_wine_test name program)
+  add_test(NAME ${name}
+    COMMAND bash ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/wine_session.sh
+      ${PROJECT_BINARY_DIR}/wineprefix-${name}
+      bash ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/gtest_suite.sh ${program} ${ARGN})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT PK_WINE64=${PAIRKERNELS_WINE64}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endfunction()
 
 # Every module DLL of every profile, as the module list names them.
 set(module_files)
