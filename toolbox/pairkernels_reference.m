@@ -309,12 +309,7 @@ k = to_size(K);
 R = result('clamped_pair_model_gap', n * n, 1);
 for i = 0:n - 1
     for j = 0:n - 1
-        s = 0;
-        for c = 0:k - 1
-            s = s + W((i * n + j) * k + c + 1) * X(j * k + c + 1);
-        end
-        s = s + q(j + 1);
-        s = s - q(i + 1);
+        s = pair_model(W, X, q, n, k, i, j);
         g = s - P(i * n + j + 1) / t;
         if g > bound
             R(i * n + j + 1) = bound;
@@ -325,18 +320,25 @@ for i = 0:n - 1
 end
 end
 
+% The pair model of pair (i, j), items counted from 0: one accumulator from +0 adds the K products
+% in ascending order, then q(j), then subtracts q(i); shared by pair_residual and
+% clamped_pair_model_gap, whose results start from it.
+function s = pair_model(W, X, q, n, k, i, j)
+s = 0;
+for c = 0:k - 1
+    s = s + W((i * n + j) * k + c + 1) * X(j * k + c + 1);
+end
+s = s + q(j + 1);
+s = s - q(i + 1);
+end
+
 function R = plain_pair_residual(N, P, q, W, X, K)
 n = to_size(N);
 k = to_size(K);
 R = result('pair_residual', n * n, 1);
 for i = 0:n - 1
     for j = 0:n - 1
-        s = 0;
-        for c = 0:k - 1
-            s = s + W((i * n + j) * k + c + 1) * X(j * k + c + 1);
-        end
-        s = s + q(j + 1);
-        s = s - q(i + 1);
+        s = pair_model(W, X, q, n, k, i, j);
         R(i * n + j + 1) = P(i * n + j + 1) - s;
     end
 end
