@@ -160,7 +160,8 @@ fuzz: $(SAN_DIR)/fuzz/fuzz_modules
 
 # Builds and runs the C++ benchmarks (bench/) against the stand-in-host modules; the summary goes
 # to $(BENCH_RESULTS)/bench.md and bench.csv. BENCH_ARGS passes Google Benchmark flags (for example
-# --benchmark_filter=pair_residual) and --pk_repetitions=N, --pk_recycled=0, --pk_huge_pages=0.
+# --benchmark_filter=pair_residual) and --pk_repetitions=N, --pk_recycled=0, --pk_huge_pages=0,
+# --pk_variant=avx2 (a narrower kernel variant than the widest), --pk_literal=0 (modules only).
 bench: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DPAIRKERNELS_PROFILE=$(PROFILE) -DPAIRKERNELS_BENCH=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target pairkernels_bench

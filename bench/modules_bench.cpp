@@ -151,6 +151,8 @@ std::string case_name(const Case &c) {
 // call's, zero-filled by the host's memset inside the timed call; one untimed call first makes
 // the memory to recycle. Inputs are never recycled: the setting is on only while a case runs.
 bool g_recycled = true;
+bool g_literal = true;  // whether each module call is paired with a timed literal call (--pk_literal)
+std::string g_variant;  // "/avx2" and the like: the variant the module calls are capped at (--pk_variant)
 
 struct Recycling {
     Recycling() { pkhost::set_recycled_memory(g_recycled); }
@@ -172,11 +174,12 @@ double seconds_since(Clock::time_point start) {
 // array per call, as the module's result is, so both times hold the same allocation and fill.
 void run_case(benchmark::State &state, const Case &c) {
     const Inputs &in = inputs_of(c);
-    const pktest::Build &module = pktest::module(c.module, c.profile);
+    const pktest::Build &module = pktest::module(c.module, c.profile + g_variant);
     const pkliteral::Bound literal =
         pkliteral::bind(pktest::find_module(c.profile, c.module), in.pointers);
     Recycling recycling;
     std::string failure;
+    int variant = -1;
     auto time_module = [&] {
         const Clock::time_point start = Clock::now();
         pkhost::CallResult r = module.call(in.pointers);
@@ -184,6 +187,7 @@ void run_case(benchmark::State &state, const Case &c) {
         benchmark::ClobberMemory();
         const double s = seconds_since(start);
         if (r.failed) failure = r.message;
+        variant = r.simd_used;
         return s;
     };
     auto time_literal = [&] {
@@ -197,13 +201,16 @@ void run_case(benchmark::State &state, const Case &c) {
     // One untimed call of each first: it makes the memory that recycling hands on.
     if (g_recycled) {
         time_module();
-        time_literal();
+        if (g_literal) time_literal();
     }
     double literal_total = 0;
     bool literal_first = false;
     for (auto _ : state) {
         double module_s, literal_s;
-        if (literal_first) {
+        if (!g_literal) {
+            module_s = time_module();
+            literal_s = 0;
+        } else if (literal_first) {
             literal_s = time_literal();
             module_s = time_module();
         } else {
@@ -218,7 +225,11 @@ void run_case(benchmark::State &state, const Case &c) {
         state.SetIterationTime(module_s);
         literal_total += literal_s;
     }
-    state.counters["literal_s"] = benchmark::Counter(literal_total, benchmark::Counter::kAvgIterations);
+    if (g_literal)
+        state.counters["literal_s"] = benchmark::Counter(literal_total, benchmark::Counter::kAvgIterations);
+    // which kernel variant the module ran (the cap, --pk_simd_cap, or the processor decides)
+    static const char *const variants[] = {"plain loops", "sse2", "avx2", "avx512"};
+    state.SetLabel(variants[std::min(std::max(variant, -1), 2) + 1]);
     state.SetBytesProcessed(static_cast<int64_t>(c.bytes()) * state.iterations());
 }
 
@@ -422,9 +433,14 @@ void summarise(const Collector &col, const std::vector<Case> &all, const std::st
 int main(int argc, char **argv) {
     // Own flags: --pk_results=DIR (where bench.md and bench.csv go), --pk_repetitions=N,
     // --pk_recycled=0|1 (results of the timed calls in recycled memory; default 1),
-    // --pk_huge_pages=0|1 (fresh results on transparent huge pages; default 1).
+    // --pk_huge_pages=0|1 (fresh results on transparent huge pages; default 1),
+    // --pk_literal=0|1 (whether the literal reference is timed beside each module; default 1; 0
+    // for comparing module builds alone, in a fraction of the time),
+    // --pk_variant=sse2|avx2|avx512 (the kernel variant the modules' calls are capped at; default:
+    // the widest this processor has), to time a narrower variant on a wider machine.
     std::string dir;
     int repetitions = 7;
+
     std::vector<char *> rest;
     for (int k = 0; k < argc; ++k) {
         const std::string a = argv[k];
@@ -432,6 +448,8 @@ int main(int argc, char **argv) {
         else if (a.rfind("--pk_repetitions=", 0) == 0) repetitions = std::max(1, std::atoi(a.c_str() + 17));
         else if (a.rfind("--pk_huge_pages=", 0) == 0) g_huge_pages = std::atoi(a.c_str() + 16) != 0;
         else if (a.rfind("--pk_recycled=", 0) == 0) g_recycled = std::atoi(a.c_str() + 14) != 0;
+        else if (a.rfind("--pk_literal=", 0) == 0) g_literal = std::atoi(a.c_str() + 13) != 0;
+        else if (a.rfind("--pk_variant=", 0) == 0) g_variant = "/" + a.substr(13);
         else rest.push_back(argv[k]);
     }
     int rest_count = static_cast<int>(rest.size());
