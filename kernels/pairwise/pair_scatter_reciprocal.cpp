@@ -42,6 +42,14 @@ constexpr int64_t kAhead = 128;  // prefetch distance along a stream, in doubles
 
 void mirror(int64_t n, int64_t K, const double *P, int64_t i, double *R);
 
+// The panel starts at the scratch's first 64-byte boundary (the scratch holds doubles, so one
+// lies among its first 8), so that every row of Kp doubles starts at a vector boundary and the
+// tiles load the panel's vectors aligned.
+PK_INLINE double *aligned_panel(double *scratch) {
+    const uintptr_t past = reinterpret_cast<uintptr_t>(scratch) % 64;
+    return past == 0 ? scratch : scratch + (64 - past) / sizeof(double);
+}
+
 template <int L>
 struct Scatter {
     typedef typename pk::simd::Vec<L>::type V;
@@ -77,14 +85,16 @@ struct Scatter {
             PK_UNROLL
             for (int tb = 0; tb < TB; ++tb)
                 load_part(acc[ta][tb], S + (a0 + ta) * K + b0 + tb * L, K - b0 - tb * L);
-        for (int64_t jj = 0; jj < jn; ++jj) {
-            const double *v = panel + jj * Kp;
+        // One pointer per operand row, stepped a panel row at a time: the tile's scalars are
+        // then one base and constant offsets, which leaves registers for the accumulators.
+        const double *rows_a = panel + a0, *rows_b = panel + b0;
+        for (int64_t jj = 0; jj < jn; ++jj, rows_a += Kp, rows_b += Kp) {
             V pb[TB];
             PK_UNROLL
-            for (int tb = 0; tb < TB; ++tb) pk::simd::load(pb[tb], v + b0 + tb * L);
+            for (int tb = 0; tb < TB; ++tb) pk::simd::load_aligned(pb[tb], rows_b + tb * L);
             PK_UNROLL
             for (int ta = 0; ta < TA; ++ta) {
-                const double pa = v[a0 + ta];
+                const double pa = rows_a[ta];
                 PK_UNROLL
                 for (int tb = 0; tb < TB; ++tb) acc[ta][tb] = acc[ta][tb] + pa * pb[tb];
             }
@@ -142,8 +152,9 @@ struct Scatter {
         for (int64_t i = 0; i < n; ++i) R[i] = 1.0 / R[i];
     }
 
-    static PK_INLINE void all(int64_t n, int64_t K, const double *P, double *R, double *panel) {
+    static PK_INLINE void all(int64_t n, int64_t K, const double *P, double *R, double *scratch) {
         if (K == 1) return single(n, P, R);
+        double *panel = aligned_panel(scratch);
         const int64_t Kp = padded(K), runs = n < run(K) ? n : run(K), KK = K * K;
         const int64_t chunk = kBlockDoubles / KK > 1 ? kBlockDoubles / KK : 1;
         const int64_t ahead = kAhead / K > 1 ? kAhead / K : 1;  // in items
@@ -203,10 +214,11 @@ void mirror(int64_t n, int64_t K, const double *P, int64_t i, double *R) {
 bool few_products(int64_t n, int64_t K) { return n < 32 && K < 32 && n * n * K * K < 1024; }
 
 // Panel scratch for every variant: a run of at most min(N, kRun) rows of K rounded up to at
-// most K + 7 (none for K = 1 and for the plain loops).
+// most K + 7, from the first 64-byte boundary in the scratch on (none for K = 1 and for the
+// plain loops).
 int64_t panel_doubles(int64_t n, int64_t K) {
     if (n <= 0 || K <= 1 || few_products(n, K)) return 0;
-    return (n < kRun ? n : kRun) * (K + 7);
+    return (n < kRun ? n : kRun) * (K + 7) + 7;
 }
 
 struct Blocks {
