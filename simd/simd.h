@@ -89,12 +89,26 @@ constexpr bool unaligned_ok = alignof(Unaligned<V>) == alignof(double);
 // GCC before 11, tuned for generic x86-64 (its default), splits every 256-bit load and store
 // whose alignment it does not know into two 128-bit halves (vinsertf128, vextractf128), which made
 // the AVX2 kernels up to 2.5 times slower than with GCC 12; the split follows -mtune, and neither a
-// function's target attribute nor its tune= undoes it. There the 256-bit moves are written as the
-// one instruction. The same load and store either way, so the same bits.
+// function's target attribute nor its tune= undoes it. Its builtins for the unaligned moves,
+// __builtin_ia32_loadupd256 and storeupd256, are the one instruction, and unlike an asm statement
+// they leave the compiler free to fold a load into the arithmetic that takes it and to keep
+// accumulators in registers across it. So there the 256-bit moves are these builtins. The same
+// load and store either way, so the same bits.
 #if PK_SIMD_X86 && defined(__GNUC__) && !defined(__clang__) && __GNUC__ < 11
 #define PK_SIMD_WHOLE_256_MOVES 1
 #else
 #define PK_SIMD_WHOLE_256_MOVES 0
+#endif
+
+#if PK_SIMD_WHOLE_256_MOVES
+// The AVX builtins are declared once a target with AVX has been named. The moves are always
+// inlined into a variant compiled for AVX2 or AVX-512, so no 256-bit vector ever crosses a call
+// of the base ABI, which -Wpsabi warns of where a template calls them.
+#pragma GCC push_options
+#pragma GCC target("avx")
+#pragma GCC pop_options
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
 template <class V>
@@ -102,7 +116,7 @@ PK_INLINE void load(V &v, const double *p) {
     static_assert(unaligned_ok<V>, "an unaligned load must not assume the vector's alignment");
 #if PK_SIMD_WHOLE_256_MOVES
     if constexpr (sizeof(V) == 32) {
-        __asm__("vmovupd %1, %0" : "=v"(v) : "m"(*reinterpret_cast<const Unaligned<V> *>(p)));
+        v = __builtin_ia32_loadupd256(p);
         return;
     }
 #endif
@@ -123,12 +137,16 @@ PK_INLINE void store(double *p, const V &v) {
     static_assert(unaligned_ok<V>, "an unaligned store must not assume the vector's alignment");
 #if PK_SIMD_WHOLE_256_MOVES
     if constexpr (sizeof(V) == 32) {
-        __asm__("vmovupd %1, %0" : "=m"(*reinterpret_cast<Unaligned<V> *>(p)) : "v"(v));
+        __builtin_ia32_storeupd256(p, v);
         return;
     }
 #endif
     *reinterpret_cast<Unaligned<V> *>(p) = v;
 }
+
+#if PK_SIMD_WHOLE_256_MOVES
+#pragma GCC diagnostic pop
+#endif
 
 // Every lane of v set to x (x itself: a -0.0 stays -0.0).
 template <class V>
