@@ -124,9 +124,8 @@ PK_INLINE void load(V &v, const double *p) {
 }
 
 // A load from an address aligned to the vector's size (anything else faults): a plain aligned
-// move in every compiler. A kernel's own scratch can be laid out for it; in a hot loop it spares
-// GCC 9 and 10 the asm load above, across which they keep the loop's accumulators in memory as
-// well as in registers (an asm that reads memory may, for all they know, read those).
+// move in every compiler, which any of them may fold into the arithmetic that takes it. For a
+// kernel's own scratch, which it can lay out so.
 template <class V>
 PK_INLINE void load_aligned(V &v, const double *p) {
     v = *reinterpret_cast<const typename Vec<lanes<V>>::aligned *>(p);
