@@ -227,7 +227,7 @@ void run_case(benchmark::State &state, const Case &c) {
     }
     if (g_literal)
         state.counters["literal_s"] = benchmark::Counter(literal_total, benchmark::Counter::kAvgIterations);
-    // which kernel variant the module ran (the cap, --pk_simd_cap, or the processor decides)
+    // which kernel variant the module ran (--pk_variant's cap or, without it, the processor's widest)
     static const char *const variants[] = {"plain loops", "sse2", "avx2", "avx512"};
     state.SetLabel(variants[std::min(std::max(variant, -1), 2) + 1]);
     state.SetBytesProcessed(static_cast<int64_t>(c.bytes()) * state.iterations());
@@ -440,7 +440,6 @@ int main(int argc, char **argv) {
     // the widest this processor has), to time a narrower variant on a wider machine.
     std::string dir;
     int repetitions = 7;
-
     std::vector<char *> rest;
     for (int k = 0; k < argc; ++k) {
         const std::string a = argv[k];
