@@ -21,7 +21,8 @@ BENCH_ARGS   ?=
 .PHONY: all deps build test test-main build-sanitize sanitize fuzz fuzz-short bench bench-octave \
         bench-readme demo dist \
         clean deps-windows build-windows test-windows deps-aarch64 build-aarch64 \
-        deps-macos build-macos test-macos release test-release test-compilers deps-hosts test-hosts
+        deps-macos build-macos test-macos release test-release test-compilers bench-compilers deps-hosts \
+        test-hosts
 
 all: build
 
@@ -167,6 +168,16 @@ bench: deps
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target pairkernels_bench
 	mkdir -p $(BENCH_RESULTS)
 	$(BUILD_DIR)/bench/pairkernels_bench --pk_results=$(BENCH_RESULTS) $(BENCH_ARGS)
+
+# The modules' times with the oldest supported compiler (GCC 9, in the Debian 11 chroot under
+# HOSTS_DIR) against GCC 12's, the two builds run by turns, case by case, over ROUNDS rounds in
+# each variant from AVX2 up; prints each module's median ratio and fails above 1.2
+# (tools/bench-compilers.sh). About 20 minutes with AVX-512 after the builds; run it on a quiet
+# machine.
+bench-compilers:
+	@tools/install-deps.sh
+	@tools/install-deps.sh --compilers
+	HOSTS_DIR=$(abspath $(HOSTS_DIR)) tools/bench-compilers.sh $(COMPILERS_DIR)/bench
 
 # The modules in GNU Octave against vectorized Octave expressions and the host's floor, under three
 # memory settings; writes $(BENCH_RESULTS)/octave.md, octave.png and one CSV per setting. Needs the

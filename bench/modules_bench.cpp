@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -422,8 +423,16 @@ void summarise(const Collector &col, const std::vector<Case> &all, const std::st
     std::printf("Counted bytes: inputs read once + result zero fill + result elements the kernel "
                 "must store.\n");
     if (!dir.empty()) {
-        std::ofstream(dir + "/bench.md") << md.str();
-        std::ofstream(dir + "/bench.csv") << csv.str();
+        std::ofstream md_file(dir + "/bench.md"), csv_file(dir + "/bench.csv");
+        md_file << md.str();
+        csv_file << csv.str();
+        md_file.close();
+        csv_file.close();
+        if (!md_file || !csv_file) {
+            std::fprintf(stderr, "pairkernels_bench: cannot write %s/bench.md and bench.csv "
+                                 "(the directory must exist)\n", dir.c_str());
+            std::exit(1);
+        }
         std::printf("Written: %s/bench.md, %s/bench.csv\n", dir.c_str(), dir.c_str());
     }
 }

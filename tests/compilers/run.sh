@@ -16,27 +16,7 @@ compilers=("$@")
 [ ${#compilers[@]} -gt 0 ] || compilers=(gcc-9 gcc-10 gcc-11 gcc-12 clang-13 clang-14)
 JOBS=${JOBS:-$(nproc)}
 
-# compiler -> "host CC CXX": host is "." for this machine or a tools/hosts.sh name.
-toolchain() {
-  case $1 in
-    gcc-9) echo "bullseye-amd64 gcc-9 g++-9" ;;
-    gcc-10) echo "bullseye-amd64 gcc-10 g++-10" ;;
-    gcc-*) echo ". $1 g++-${1#gcc-}" ;;
-    clang-*) echo ". $1 clang++-${1#clang-}" ;;
-    *) return 1 ;;
-  esac
-}
-
-# run HOST CMD...: in the chroot, or here.
-run() {
-  local host=$1
-  shift
-  if [ "$host" = . ]; then
-    "$@"
-  else
-    "$SRC/tools/hosts.sh" run "$host" "$OUT" "$@"
-  fi
-}
+. "$SRC/tools/toolchain.sh"
 
 status=0
 summary=()
