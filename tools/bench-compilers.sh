@@ -51,6 +51,9 @@ mapfile -t cases < <(run "$base_host" "$OUT/$BASE/bench/pairkernels_bench" --ben
   --pk_literal=0 --benchmark_list_tests | sed -n 's,/min_time.*,,p' | grep -E "${CASES:-.}" || true)
 [ ${#cases[@]} -gt 0 ] || { echo "bench-compilers: no module cases${CASES:+ match $CASES}" >&2; exit 1; }
 
+# A previous run's results would mix into the summary.
+rm -rf "$OUT/results" "$OUT"/r[0-9]*-*.log
+
 echo "== ${ROUNDS} rounds of ${#cases[@]} cases, variants: ${variants[*]}$(grep -qw avx512f /proc/cpuinfo || echo ' (this processor has no AVX-512)')"
 for r in $(seq "$ROUNDS"); do
   echo "round $r (load $(cut -d' ' -f1 /proc/loadavg))"
