@@ -172,7 +172,7 @@ bench: deps
 # The modules' times with the oldest supported compiler (GCC 9, in the Debian 11 chroot under
 # HOSTS_DIR) against GCC 12's, the two builds run by turns, case by case, over ROUNDS rounds in
 # each variant from AVX2 up; prints each module's median ratio and fails above 1.2
-# (tools/bench-compilers.sh). About 20 minutes with AVX-512 after the builds; run it on a quiet
+# (tools/bench-compilers.sh). About 25 minutes with AVX-512 after the builds; run it on a quiet
 # machine.
 bench-compilers:
 	@tools/install-deps.sh

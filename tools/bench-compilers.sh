@@ -66,9 +66,11 @@ for r in $(seq "$ROUNDS"); do
         read -r host _ _ < <(toolchain "$c")
         dir="$OUT/results/r$r-$v-$c/$(printf %02d "$i")"
         mkdir -p "$dir"
+        log="$OUT/r$r-$v-$c.log"
         run "$host" "$OUT/$c/bench/pairkernels_bench" --benchmark_filter="^${cases[$i]}/" \
           --pk_literal=0 --pk_variant="$v" --pk_repetitions="$REPETITIONS" \
-          --pk_results="$dir" --benchmark_color=false >> "$OUT/r$r-$v-$c.log" 2>&1
+          --pk_results="$dir" --benchmark_color=false >> "$log" 2>&1 ||
+          { tail -20 "$log"; echo "bench-compilers: $c's run of ${cases[$i]} ($v) failed (log: $log)" >&2; exit 1; }
       done
     done
   done
@@ -83,6 +85,11 @@ for v in "${variants[@]}"; do
     done
   done
 done | awk -F'\t' -v old="$OLD" -v base="$BASE" -v limit="$LIMIT" '
+  # Sorts v[1..m] in place (insertion sort; a handful of rounds) and returns its median.
+  function median(v, m,    x, y, s) {
+    for (x = 2; x <= m; ++x) for (y = x; y > 1 && v[y] < v[y-1]; --y) { s = v[y]; v[y] = v[y-1]; v[y-1] = s }
+    return m % 2 ? v[(m+1)/2] : (v[m/2] + v[m/2+1]) / 2
+  }
   { key = $1 "\t" $2 "\t" $3; t[key, $4, $5] = $6; if (!(key in seen)) { seen[key] = 1; keys[++n] = key }
     if ($4 > rounds) rounds = $4 }
   END {
@@ -95,13 +102,7 @@ done | awk -F'\t' -v old="$OLD" -v base="$BASE" -v limit="$LIMIT" '
         ++m; q[m] = t[k, r, old] / t[k, r, base]; a[m] = t[k, r, old]; b[m] = t[k, r, base]
       }
       if (m == 0) continue
-      # medians: sort each list (insertion sort; a handful of rounds)
-      for (x = 2; x <= m; ++x) for (y = x; y > 1 && q[y] < q[y-1]; --y) { s = q[y]; q[y] = q[y-1]; q[y-1] = s }
-      for (x = 2; x <= m; ++x) for (y = x; y > 1 && a[y] < a[y-1]; --y) { s = a[y]; a[y] = a[y-1]; a[y-1] = s }
-      for (x = 2; x <= m; ++x) for (y = x; y > 1 && b[y] < b[y-1]; --y) { s = b[y]; b[y] = b[y-1]; b[y-1] = s }
-      med = m % 2 ? q[(m+1)/2] : (q[m/2] + q[m/2+1]) / 2
-      ma = m % 2 ? a[(m+1)/2] : (a[m/2] + a[m/2+1]) / 2
-      mb = m % 2 ? b[(m+1)/2] : (b[m/2] + b[m/2+1]) / 2
+      med = median(q, m); ma = median(a, m); mb = median(b, m)
       split(k, f, "\t")
       flag = med > limit ? "  ABOVE " limit : ""
       if (med > limit) bad = 1
